@@ -1,0 +1,89 @@
+// The direct control commands: written (or read back) by the calling thread on a descriptor of
+// its own, outside the queue, so they may overtake records queued earlier.
+#include <xob/GXob.h>
+
+#include "platform/Os.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kControlRecordSize = 8;
+
+// An 8-byte control record: length 6, the command, and its u16 argument at byte 6.
+void buildControlRecord(std::uint8_t (&record)[kControlRecordSize], EDevXobCommands command,
+                        unsigned argument) noexcept {
+    GXob::detail::storeLittleEndian(record, 6u, 2);
+    GXob::detail::storeLittleEndian(record + 2, 0u, 2);
+    record[4] = static_cast<std::uint8_t>(command);
+    record[5] = 0;
+    GXob::detail::storeLittleEndian(record + 6, argument, 2);
+}
+
+struct ControlOutcome {
+    bool opened;
+    ssize_t written;
+    bool complete() const noexcept { return opened && written == kControlRecordSize; }
+};
+
+// Opens the device read-write, writes the record in one call and closes it.
+ControlOutcome sendControlRecord(EDevXobCommands command, unsigned argument) noexcept {
+    const int descriptor = xob::platform::openDevice(O_RDWR);
+    if (descriptor < 0) {
+        return ControlOutcome{false, -1};
+    }
+    std::uint8_t record[kControlRecordSize];
+    buildControlRecord(record, command, argument);
+    const ssize_t written = xob::platform::writeDevice(descriptor, record, sizeof record);
+    xob::platform::closeDevice(descriptor);
+    return ControlOutcome{true, written};
+}
+
+}  // namespace
+
+namespace GXob {
+
+int writeSetXobActivFlag(bool active) noexcept {
+    return sendControlRecord(EDevXob_SetActivFlag, active ? 1u : 0u).complete() ? 0 : -1;
+}
+
+int doStop_Flush() noexcept {
+    // A device that cannot be opened counts as done; only a short or failed write yields 1.
+    const ControlOutcome outcome = sendControlRecord(EDevXob_StopFlush, 0);
+    return !outcome.opened || outcome.complete() ? 0 : 1;
+}
+
+int writeFlush_Files_Ready(int descriptor) noexcept {
+    if (descriptor < 1) {
+        return -1;
+    }
+    // Wait until the reply is readable, 10 s at most. poll() rather than select() so that any
+    // descriptor number works; a descriptor that is not open is a failed wait, as with select().
+    int result = 0;
+    pollfd watched{descriptor, POLLIN, 0};
+    const int ready = poll(&watched, 1, 10000);
+    if (ready < 0 || (ready > 0 && (watched.revents & POLLNVAL) != 0)) {
+        result = -2;
+    } else if (ready == 0) {
+        result = -3;
+    } else {
+        std::uint8_t reply[kControlRecordSize];
+        if (read(descriptor, reply, sizeof reply) < static_cast<ssize_t>(sizeof reply)) {
+            result = -5;
+        } else if (reply[4] != EDevXob_FlushFilesReady || (reply[6] | reply[7]) != 0) {
+            result = -4;
+        }
+    }
+    close(descriptor);
+    return result;
+}
+
+int writeFlush_Files() noexcept {
+    std::printf("XOB: Flush not supported in xobWriteHDU\n");
+    return -2;
+}
+
+}  // namespace GXob

@@ -1,0 +1,332 @@
+// The queue transport: writeToXob copies each record into the process-wide ring under
+// XOB_ThreadCmdMutex and starts a detached writer thread when none runs; the writer delivers the
+// records one by one to the recorder device and ends as soon as it leaves the ring empty.
+//
+// Beyond the steady state, this file owns the transport's lifetime:
+// - The ring is built at load (or by the first enqueue, should one come earlier) in static storage.
+// - At exit, the records still queued get a bounded chance to reach the device (at most one second,
+//   and none while the device cannot be opened); whatever is left is reported in one log line. The
+//   writer is then kept away from the ring, so that it never touches freed memory, and the ring is
+//   destroyed unless the writer is still inside a write (then its buffers stay where they are).
+// - After fork() the child starts with an empty ring and no writer: the records queued in the
+//   parent are the parent's to deliver.
+// - A writer thread that cannot be started does not leave XOB_ThreadActive set; the next enqueue
+//   tries again.
+#include <xob/GXob.h>
+
+#include "platform/Os.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
+#include <pthread.h>
+
+pthread_mutex_t XOB_ThreadCmdMutex = PTHREAD_MUTEX_INITIALIZER;
+std::uint8_t XOB_ThreadActive = 0;
+
+namespace {
+
+constexpr int kOpenAttempts = 30;
+constexpr int kWriteCalls = 10;
+constexpr std::uint64_t kExitBudgetNanoseconds = 1000000000u;
+
+// Guarded by XOB_ThreadCmdMutex, like the ring and XOB_ThreadActive.
+alignas(SClientToDevXobQueue) unsigned char g_queueStorage[sizeof(SClientToDevXobQueue)];
+bool g_queueBuilt = false;
+bool g_exiting = false;            // exit has begun: the ring is off limits to everyone
+bool g_delivering = false;         // the writer is using the head record's buffer outside the lock
+bool g_deviceUnavailable = false;  // the writer's last attempt to open the device failed
+unsigned g_queued = 0;             // records in the ring
+
+SClientToDevXobQueue& queue() noexcept {
+    return *std::launder(reinterpret_cast<SClientToDevXobQueue*>(g_queueStorage));
+}
+
+// Builds the ring if nothing has yet. Called with the mutex held, or before any thread exists.
+void buildQueue() noexcept {
+    if (!g_queueBuilt) {
+        new (g_queueStorage) SClientToDevXobQueue();
+        g_queueBuilt = true;
+    }
+}
+
+std::uint32_t loadLittleEndian(const std::uint8_t* bytes, int width) noexcept {
+    std::uint32_t value = 0;
+    for (int i = width - 1; i >= 0; --i) {
+        value = (value << 8) | bytes[i];
+    }
+    return value;
+}
+
+std::uint32_t functionIdOf(const SClientToDevXob* record) noexcept {
+    return loadLittleEndian(reinterpret_cast<const std::uint8_t*>(record) + 6, 2);
+}
+
+std::uint32_t firstDataWordOf(const SClientToDevXob* record) noexcept {
+    return loadLittleEndian(reinterpret_cast<const std::uint8_t*>(record) + 12, 4);
+}
+
+std::uint64_t nowNanoseconds() noexcept {
+    std::uint64_t now = 0;
+    xob::platform::monotonicNanoseconds(now);
+    return now;
+}
+
+// The writer's lock: on failure it reports, sleeps a second and tries again, without limit.
+void lockForWriter() noexcept {
+    for (;;) {
+        const int error = pthread_mutex_lock(&XOB_ThreadCmdMutex);
+        if (error == 0) {
+            return;
+        }
+        xob::platform::systemLog("XOB:Error on Mutex-Lock. Retry in 1 Second (Error: '%i')", error);
+        xob::platform::sleepSeconds(1);
+    }
+}
+
+void unlock() noexcept { pthread_mutex_unlock(&XOB_ThreadCmdMutex); }
+
+enum class Delivery { Done, Abandoned };
+
+// Opens the device (up to 30 attempts a second apart), writes the record in one call (repeated
+// on EINTR, up to 10 calls) and closes it. Abandoned means exit began while it waited; the buffer
+// must then not be touched again.
+Delivery deliver(const std::uint8_t* buffer, std::uint32_t size, bool& opened) noexcept {
+    int descriptor = -1;
+    for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
+        descriptor = xob::platform::openDevice(O_WRONLY);
+        if (descriptor >= 0) {
+            break;
+        }
+        lockForWriter();
+        g_deviceUnavailable = true;
+        g_delivering = false;
+        const bool exiting = g_exiting;
+        unlock();
+        xob::platform::systemLog("XOB: %s couldn't be opened! Retry in 1 Second...",
+                                 xob::platform::devicePath());
+        if (exiting) {
+            return Delivery::Abandoned;
+        }
+        xob::platform::sleepSeconds(1);
+        lockForWriter();
+        g_delivering = !g_exiting;
+        unlock();
+        if (!g_delivering) {
+            return Delivery::Abandoned;
+        }
+    }
+    opened = descriptor >= 0;
+    if (!opened) {
+        return Delivery::Done;  // given up after the last attempt
+    }
+    for (int call = 1; call <= kWriteCalls; ++call) {
+        const ssize_t written = xob::platform::writeDevice(descriptor, buffer, size);
+        if (written >= 0 || errno != EINTR) {
+            break;
+        }
+    }
+    xob::platform::closeDevice(descriptor);
+    return Delivery::Done;
+}
+
+void forkPrepare() noexcept { pthread_mutex_lock(&XOB_ThreadCmdMutex); }
+
+void forkParent() noexcept { unlock(); }
+
+// The child has one thread, the one that forked. Its copy of the ring holds the parent's records
+// (the parent delivers them) and no writer thread serves it: start from an empty ring.
+void forkChild() noexcept {
+    pthread_mutex_init(&XOB_ThreadCmdMutex, nullptr);
+    if (g_queueBuilt && !g_exiting) {
+        queue().~SClientToDevXobQueue();
+        g_queueBuilt = false;
+        buildQueue();
+    }
+    g_queued = 0;
+    XOB_ThreadActive = 0;
+    g_delivering = false;
+    g_deviceUnavailable = false;
+}
+
+// Builds the ring at load and runs the exit sequence when the library's statics are destroyed.
+class TransportLifetime {
+public:
+    TransportLifetime() noexcept {
+        pthread_mutex_lock(&XOB_ThreadCmdMutex);
+        buildQueue();
+        pthread_mutex_unlock(&XOB_ThreadCmdMutex);
+        pthread_atfork(forkPrepare, forkParent, forkChild);
+    }
+
+    ~TransportLifetime() {
+        lockForWriter();
+        g_exiting = true;
+        drainBriefly();
+        reportLeftovers();
+        if (g_queueBuilt && !g_delivering) {
+            queue().~SClientToDevXobQueue();
+            g_queueBuilt = false;
+        }
+        unlock();
+    }
+
+    TransportLifetime(const TransportLifetime&) = delete;
+    TransportLifetime& operator=(const TransportLifetime&) = delete;
+
+private:
+    // Lets a writer that is making progress empty the ring, for one second at most. Called and
+    // returns with the mutex held; releases it while waiting.
+    static void drainBriefly() noexcept {
+        const std::uint64_t deadline = nowNanoseconds() + kExitBudgetNanoseconds;
+        while (g_queueBuilt && XOB_ThreadActive != 0 && !g_deviceUnavailable &&
+               (!queue().isEmpty() || g_delivering) && nowNanoseconds() < deadline) {
+            unlock();
+            const timespec pause{0, 1000000};
+            nanosleep(&pause, nullptr);
+            lockForWriter();
+        }
+    }
+
+    static void reportLeftovers() noexcept {
+        if (g_queued == 0) {
+            return;
+        }
+        if (g_delivering) {
+            xob::platform::systemLog(
+                "XOB: %u Log-Entries still queued at exit are Lost! (1 more was being written)",
+                g_queued - 1);
+        } else {
+            xob::platform::systemLog("XOB: %u Log-Entries still queued at exit are Lost!", g_queued);
+        }
+    }
+};
+
+TransportLifetime g_transportLifetime;
+
+}  // namespace
+
+// The ring, for the code of this file and its tests (hidden from the library's interface).
+SClientToDevXobQueue& XOB_ThreadCmdQueue = queue();
+
+namespace GXob {
+
+void writeToXob(SClientToDevXob* record, int payloadLength, bool useCallerTime, int callerTime,
+                EDevXobCommands command) noexcept {
+    if (record == nullptr) {
+        return;
+    }
+    std::uint8_t* header = reinterpret_cast<std::uint8_t*>(record);
+    int size = payloadLength + 8;
+    if (command == EDevXob_LogEntry) {
+        const std::uint32_t time = useCallerTime ? static_cast<std::uint32_t>(callerTime) & 0x00FFFFFFu
+                                                 : getApiHundredthSecond();
+        detail::storeLittleEndian(header + 8, time, 4);
+        size += 4;
+    }
+    header[4] = static_cast<std::uint8_t>(command);
+    detail::storeLittleEndian(header + 2, 0u, 2);
+    detail::storeLittleEndian(header, static_cast<unsigned>(size - 2), 2);
+
+    const int lockError = pthread_mutex_lock(&XOB_ThreadCmdMutex);
+    if (lockError != 0) {
+        xob::platform::systemLog(
+            "XOB: Lost Log-Entry, due to Error on Mutex-Lock. (Error: '%i', functionId: '0x%03X', "
+            "ui32Data[0]: '0x%08X')",
+            lockError, functionIdOf(record), firstDataWordOf(record));
+        return;
+    }
+    if (g_exiting) {
+        unlock();
+        xob::platform::systemLog(
+            "XOB: Process is exiting. LogEntry is Lost! (functionId: '0x%03X', ui32Data[0]: '0x%08X')",
+            functionIdOf(record), firstDataWordOf(record));
+        return;
+    }
+    buildQueue();
+    if (queue().writeElement(record) != 0) {
+        ++g_queued;
+    } else {
+        xob::platform::systemLog(
+            "XOB: XOB_ThreadCmdQueue is full. LogEntry is Lost! (functionId: '0x%03X', ui32Data[0]: "
+            "'0x%08X')",
+            functionIdOf(record), firstDataWordOf(record));
+    }
+    if (XOB_ThreadActive == 0) {
+        XOB_ThreadActive = 1;
+        const int startError = xob::platform::startDetachedThread(writeToXobFunction);
+        if (startError != 0) {
+            // No thread is behind the flag: clear it so that the next enqueue tries again.
+            XOB_ThreadActive = 0;
+            xob::platform::systemLog(
+                "XOB: Writer thread couldn't be started (Error: '%i'). Retry with the next Log-Entry",
+                startError);
+        }
+    }
+    unlock();
+}
+
+void* writeToXobFunction(void*) noexcept {
+    for (;;) {
+        lockForWriter();
+        if (g_exiting) {
+            unlock();
+            return nullptr;
+        }
+        const std::uint32_t size = queue().getElementSize();
+        std::uint8_t* const buffer = queue().getElementBuffer();
+        g_delivering = buffer != nullptr && size != 0;
+        unlock();
+
+        bool opened = false;
+        Delivery delivery = Delivery::Done;
+        if (buffer == nullptr || size == 0) {
+            xob::platform::systemLog("XOB: Element defective");
+        } else {
+            delivery = deliver(buffer, size, opened);
+        }
+
+        lockForWriter();
+        g_delivering = false;
+        if (g_exiting || delivery == Delivery::Abandoned) {
+            unlock();
+            return nullptr;
+        }
+        if (opened) {
+            g_deviceUnavailable = false;
+        }
+        g_queued -= static_cast<unsigned>(queue().deleteElement());
+        const bool ending = queue().isEmpty();
+        if (ending) {
+            XOB_ThreadActive = 0;
+        }
+        unlock();
+        if (ending) {
+            return nullptr;
+        }
+    }
+}
+
+bool getXOBThreadActive() noexcept {
+    pthread_mutex_lock(&XOB_ThreadCmdMutex);
+    const bool active = XOB_ThreadActive != 0;
+    unlock();
+    return active;
+}
+
+void Init_Files(std::uint16_t functionId) noexcept {
+    SClientToDevXob record;
+    std::uint8_t* bytes = reinterpret_cast<std::uint8_t*>(&record);
+    bytes[5] = 0;
+    detail::storeLittleEndian(bytes + 6, 0x503u, 2);
+    detail::storeLittleEndian(bytes + 8, functionId, 2);
+    writeToXob(&record, 2, false, 0, EDevXob_InitFiles);
+}
+
+void Init_NavLogfiles() noexcept {
+    Init_Files(0x418);
+    Init_Files(0x426);
+    Init_Files(0x420);
+}
+
+}  // namespace GXob

@@ -1,0 +1,2 @@
+// Media entries (function identifier 0x41B); their integers are big-endian.
+#include "channel/RecordBuilder.h"

@@ -1,0 +1,2 @@
+// Navigation, sensor, traffic and system entries.
+#include "channel/RecordBuilder.h"

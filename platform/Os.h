@@ -1,0 +1,36 @@
+// The operating-system services the recorder channel uses: the monotonic clock, the system log,
+// sleeping, the recorder device and detached threads. One implementation per platform lives
+// beside this header (qnx/, linux/); nothing else in the library touches these interfaces directly.
+#ifndef XOB_PLATFORM_OS_H
+#define XOB_PLATFORM_OS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <sys/types.h>
+
+namespace xob {
+namespace platform {
+
+// Nanoseconds of the monotonic clock; false when the clock cannot be read.
+bool monotonicNanoseconds(std::uint64_t& nanoseconds) noexcept;
+
+// One line in the system log at the transport's level (QNX: slogf with operation code 10000 and
+// severity 6; elsewhere syslog at LOG_DEBUG).
+void systemLog(const char* format, ...) noexcept __attribute__((format(printf, 1, 2)));
+
+void sleepSeconds(unsigned seconds) noexcept;
+
+// The recorder device: its path, and open/write/close on it. openDevice never blocks waiting for
+// the other side of the device to appear; it returns -1 (with errno) when the device is absent.
+const char* devicePath() noexcept;
+int openDevice(int accessMode) noexcept;
+ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept;
+void closeDevice(int descriptor) noexcept;
+
+// Starts a detached thread running `routine(nullptr)`; 0 or the error number of the failure.
+int startDetachedThread(void* (*routine)(void*)) noexcept;
+
+}  // namespace platform
+}  // namespace xob
+
+#endif

@@ -1,0 +1,34 @@
+// Test seams of the library's test variant (built with XOB_TEST_SEAMS). They let tests run the
+// real transport against a FIFO of their own, without real one-second sleeps, and inject the
+// failures that a desk cannot produce on demand. The production library has none of this.
+#ifndef XOB_PLATFORM_SEAMS_H
+#define XOB_PLATFORM_SEAMS_H
+
+#include <xob/Export.h>
+
+#include <cstddef>
+#include <sys/types.h>
+
+namespace xob {
+namespace seams {
+
+using SleepHook = void (*)(unsigned seconds);
+using WriteHook = ssize_t (*)(int descriptor, const void* data, std::size_t size);
+using ThreadStartHook = int (*)();  // returns 0 to go on, or an error number to fail the start
+
+// Null restores the default (the configured device path, real sleep, real write, real start).
+XOB_EXPORT void setDevicePath(const char* path) noexcept;
+XOB_EXPORT void setSleepHook(SleepHook hook) noexcept;
+XOB_EXPORT void setWriteHook(WriteHook hook) noexcept;
+XOB_EXPORT void setThreadStartHook(ThreadStartHook hook) noexcept;
+
+// Used by the platform layer.
+const char* devicePath() noexcept;
+SleepHook sleepHook() noexcept;
+WriteHook writeHook() noexcept;
+ThreadStartHook threadStartHook() noexcept;
+
+}  // namespace seams
+}  // namespace xob
+
+#endif

@@ -1,0 +1,104 @@
+// Linux (and other POSIX desks): the monotonic clock through clock_gettime, the system log through
+// syslog(3) at LOG_DEBUG, and a device open that never blocks on a FIFO without a reader.
+#include "platform/Os.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <ctime>
+#include <fcntl.h>
+#include <pthread.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#ifdef XOB_TEST_SEAMS
+#include "platform/Seams.h"
+#endif
+
+namespace xob {
+namespace platform {
+
+bool monotonicNanoseconds(std::uint64_t& nanoseconds) noexcept {
+    timespec now{};
+    if (clock_gettime(CLOCK_MONOTONIC, &now) != 0) {
+        return false;
+    }
+    nanoseconds = static_cast<std::uint64_t>(now.tv_sec) * 1000000000u +
+                  static_cast<std::uint64_t>(now.tv_nsec);
+    return true;
+}
+
+void systemLog(const char* format, ...) noexcept {
+    va_list arguments;
+    va_start(arguments, format);
+    vsyslog(LOG_DEBUG, format, arguments);
+    va_end(arguments);
+}
+
+void sleepSeconds(unsigned seconds) noexcept {
+#ifdef XOB_TEST_SEAMS
+    if (seams::SleepHook hook = seams::sleepHook()) {
+        hook(seconds);
+        return;
+    }
+#endif
+    ::sleep(seconds);
+}
+
+const char* devicePath() noexcept {
+#ifdef XOB_TEST_SEAMS
+    if (const char* path = seams::devicePath()) {
+        return path;
+    }
+#endif
+    return XOB_DEVICE_PATH;
+}
+
+int openDevice(int accessMode) noexcept {
+    // A FIFO without a reader would block a plain open for write-only access forever; opened
+    // non-blocking it fails at once (ENXIO), which is what an absent device looks like. The
+    // descriptor is switched back to blocking so that one write delivers one whole record.
+    const int descriptor = ::open(devicePath(), accessMode | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor >= 0) {
+        const int flags = ::fcntl(descriptor, F_GETFL);
+        if (flags != -1) {
+            ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
+        }
+    }
+    return descriptor;
+}
+
+ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept {
+#ifdef XOB_TEST_SEAMS
+    if (seams::WriteHook hook = seams::writeHook()) {
+        return hook(descriptor, data, size);
+    }
+#endif
+    return ::write(descriptor, data, size);
+}
+
+void closeDevice(int descriptor) noexcept { ::close(descriptor); }
+
+int startDetachedThread(void* (*routine)(void*)) noexcept {
+#ifdef XOB_TEST_SEAMS
+    if (seams::ThreadStartHook hook = seams::threadStartHook()) {
+        if (const int error = hook()) {
+            return error;
+        }
+    }
+#endif
+    pthread_attr_t attributes;
+    int error = pthread_attr_init(&attributes);
+    if (error != 0) {
+        return error;
+    }
+    error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    if (error == 0) {
+        pthread_t thread;
+        error = pthread_create(&thread, &attributes, routine, nullptr);
+    }
+    pthread_attr_destroy(&attributes);
+    return error;
+}
+
+}  // namespace platform
+}  // namespace xob

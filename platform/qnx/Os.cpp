@@ -1,0 +1,65 @@
+// QNX Neutrino: ClockTime on the monotonic clock, slogf with the transport's operation code and
+// severity, and the device reached over the network file system. This branch is not compiled in
+// this repository's CI; keep it this small.
+#include "platform/Os.h"
+
+#include <cstdarg>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/neutrino.h>
+#include <sys/slog.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace xob {
+namespace platform {
+
+namespace {
+constexpr int kSlogOpcode = 10000;
+constexpr int kSlogSeverity = 6;  // _SLOG_DEBUG1
+}  // namespace
+
+bool monotonicNanoseconds(std::uint64_t& nanoseconds) noexcept {
+    _Uint64t now = 0;
+    if (ClockTime(CLOCK_MONOTONIC, nullptr, &now) == -1) {
+        return false;
+    }
+    nanoseconds = now;
+    return true;
+}
+
+void systemLog(const char* format, ...) noexcept {
+    va_list arguments;
+    va_start(arguments, format);
+    vslogf(kSlogOpcode, kSlogSeverity, format, arguments);
+    va_end(arguments);
+}
+
+void sleepSeconds(unsigned seconds) noexcept { ::sleep(seconds); }
+
+const char* devicePath() noexcept { return XOB_DEVICE_PATH; }
+
+int openDevice(int accessMode) noexcept { return ::open(devicePath(), accessMode | O_CLOEXEC); }
+
+ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept {
+    return ::write(descriptor, data, size);
+}
+
+void closeDevice(int descriptor) noexcept { ::close(descriptor); }
+
+int startDetachedThread(void* (*routine)(void*)) noexcept {
+    pthread_attr_t attributes;
+    int error = pthread_attr_init(&attributes);
+    if (error != 0) {
+        return error;
+    }
+    error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    if (error == 0) {
+        error = pthread_create(nullptr, &attributes, routine, nullptr);
+    }
+    pthread_attr_destroy(&attributes);
+    return error;
+}
+
+}  // namespace platform
+}  // namespace xob

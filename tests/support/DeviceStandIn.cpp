@@ -1,0 +1,137 @@
+#include "DeviceStandIn.h"
+
+#include <xob/GXob.h>
+
+#include "platform/Seams.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace xobtest {
+
+std::string makeTempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/xobtest.XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary directory");
+    }
+    return buffer.data();
+}
+
+bool waitForWriterIdle(int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (GXob::getXOBThreadActive()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+DeviceStandIn::DeviceStandIn() : m_dir(makeTempDir()), m_path(m_dir + "/xob") {
+    m_device = new xob::recorder::FifoDevice(m_path);
+    if (!m_device->ok()) {
+        throw std::runtime_error(m_device->error());
+    }
+    xob::seams::setDevicePath(m_path.c_str());
+    m_reader = std::thread([this] { run(); });
+}
+
+DeviceStandIn::~DeviceStandIn() {
+    m_paused = false;
+    waitForWriterIdle();
+    m_stop = true;
+    m_reader.join();
+    delete m_device;
+    rmdir(m_dir.c_str());
+}
+
+void DeviceStandIn::run() {
+    while (!m_stop) {
+        if (m_paused) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        m_device->pump(10, [this](xob::recorder::Record&& record) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_records.push_back(std::move(record));
+            m_arrived.notify_all();
+        });
+    }
+}
+
+void DeviceStandIn::pause(bool paused) { m_paused = paused; }
+
+bool DeviceStandIn::next(Bytes& record, int timeoutMs) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !m_records.empty(); })) {
+        return false;
+    }
+    record = std::move(m_records.front());
+    m_records.pop_front();
+    return true;
+}
+
+std::vector<Bytes> DeviceStandIn::take(std::size_t count, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::vector<Bytes> taken;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (taken.size() < count) {
+        if (!m_arrived.wait_until(lock, deadline, [this] { return !m_records.empty(); })) {
+            break;
+        }
+        taken.push_back(std::move(m_records.front()));
+        m_records.pop_front();
+    }
+    return taken;
+}
+
+std::size_t DeviceStandIn::pending() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_records.size();
+}
+
+Bytes logEntry(std::uint16_t functionId, std::uint32_t time, const Bytes& payload) {
+    const std::size_t length = payload.size() + 10;
+    Bytes record = {static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8), 0, 0, 8, 0,
+                    static_cast<std::uint8_t>(functionId), static_cast<std::uint8_t>(functionId >> 8),
+                    static_cast<std::uint8_t>(time), static_cast<std::uint8_t>(time >> 8),
+                    static_cast<std::uint8_t>(time >> 16), static_cast<std::uint8_t>(time >> 24)};
+    record.insert(record.end(), payload.begin(), payload.end());
+    return record;
+}
+
+Bytes initFilesRecord(std::uint16_t filesOf) {
+    return {8, 0, 0, 0, 4, 0, 0x03, 0x05, static_cast<std::uint8_t>(filesOf),
+            static_cast<std::uint8_t>(filesOf >> 8)};
+}
+
+Bytes textField(const char* text) {
+    Bytes bytes(text, text + std::strlen(text));
+    bytes.push_back(0);
+    return bytes;
+}
+
+Bytes operator+(Bytes left, const Bytes& right) {
+    left.insert(left.end(), right.begin(), right.end());
+    return left;
+}
+
+std::string hex(const Bytes& bytes) {
+    std::string text;
+    char cell[4];
+    for (std::uint8_t b : bytes) {
+        std::snprintf(cell, sizeof cell, "%02X ", b);
+        text += cell;
+    }
+    return text;
+}
+
+}  // namespace xobtest
