@@ -33,7 +33,8 @@ constexpr std::uint64_t kExitBudgetNanoseconds = 1000000000u;
 // Guarded by XOB_ThreadCmdMutex, like the ring and XOB_ThreadActive.
 alignas(SClientToDevXobQueue) unsigned char g_queueStorage[sizeof(SClientToDevXobQueue)];
 bool g_queueBuilt = false;
-bool g_exiting = false;            // exit has begun: the ring is off limits to everyone
+bool g_exiting = false;            // exit has begun: no new records are taken
+bool g_ringClosed = false;         // exit has drained what it could: the writer must leave the ring
 bool g_delivering = false;         // the writer is using the head record's buffer outside the lock
 bool g_deviceUnavailable = false;  // the writer's last attempt to open the device failed
 unsigned g_queued = 0;             // records in the ring
@@ -89,8 +90,8 @@ void unlock() noexcept { pthread_mutex_unlock(&XOB_ThreadCmdMutex); }
 enum class Delivery { Done, Abandoned };
 
 // Opens the device (up to 30 attempts a second apart), writes the record in one call (repeated
-// on EINTR, up to 10 calls) and closes it. Abandoned means exit began while it waited; the buffer
-// must then not be touched again.
+// on EINTR, up to 10 calls) and closes it. Abandoned means that exit closed the ring while it
+// slept; the buffer must then not be touched again.
 Delivery deliver(const std::uint8_t* buffer, std::uint32_t size, bool& opened) noexcept {
     int descriptor = -1;
     for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
@@ -101,19 +102,16 @@ Delivery deliver(const std::uint8_t* buffer, std::uint32_t size, bool& opened) n
         lockForWriter();
         g_deviceUnavailable = true;
         g_delivering = false;
-        const bool exiting = g_exiting;
         unlock();
         xob::platform::systemLog("XOB: %s couldn't be opened! Retry in 1 Second...",
                                  xob::platform::devicePath());
-        if (exiting) {
-            return Delivery::Abandoned;
-        }
         xob::platform::sleepSeconds(1);
         lockForWriter();
-        g_delivering = !g_exiting;
+        const bool closed = g_ringClosed;
+        g_delivering = !closed;
         unlock();
-        if (!g_delivering) {
-            return Delivery::Abandoned;
+        if (closed) {
+            return Delivery::Abandoned;  // the buffer may be gone: never touch it again
         }
     }
     opened = descriptor >= 0;
@@ -138,7 +136,7 @@ void forkParent() noexcept { unlock(); }
 // (the parent delivers them) and no writer thread serves it: start from an empty ring.
 void forkChild() noexcept {
     pthread_mutex_init(&XOB_ThreadCmdMutex, nullptr);
-    if (g_queueBuilt && !g_exiting) {
+    if (g_queueBuilt && !g_ringClosed) {
         queue().~SClientToDevXobQueue();
         g_queueBuilt = false;
         buildQueue();
@@ -163,6 +161,7 @@ public:
         lockForWriter();
         g_exiting = true;
         drainBriefly();
+        g_ringClosed = true;
         reportLeftovers();
         if (g_queueBuilt && !g_delivering) {
             queue().~SClientToDevXobQueue();
@@ -206,7 +205,7 @@ TransportLifetime g_transportLifetime;
 
 }  // namespace
 
-// The ring, for the code of this file and its tests (hidden from the library's interface).
+// The process-wide ring of pending records, built in g_queueStorage.
 SClientToDevXobQueue& XOB_ThreadCmdQueue = queue();
 
 namespace GXob {
@@ -236,40 +235,46 @@ void writeToXob(SClientToDevXob* record, int payloadLength, bool useCallerTime, 
             lockError, functionIdOf(record), firstDataWordOf(record));
         return;
     }
-    if (g_exiting) {
-        unlock();
+    // Messages are written after unlocking, so that a slow system log never holds up producers.
+    const bool exiting = g_exiting;
+    bool taken = false;
+    int startError = 0;
+    if (!exiting) {
+        buildQueue();
+        taken = queue().writeElement(record) != 0;
+        g_queued += taken ? 1u : 0u;
+        if (XOB_ThreadActive == 0) {
+            XOB_ThreadActive = 1;
+            startError = xob::platform::startDetachedThread(writeToXobFunction);
+            if (startError != 0) {
+                XOB_ThreadActive = 0;  // no thread is behind the flag: the next enqueue tries again
+            }
+        }
+    }
+    unlock();
+
+    if (exiting) {
         xob::platform::systemLog(
             "XOB: Process is exiting. LogEntry is Lost! (functionId: '0x%03X', ui32Data[0]: '0x%08X')",
             functionIdOf(record), firstDataWordOf(record));
-        return;
-    }
-    buildQueue();
-    if (queue().writeElement(record) != 0) {
-        ++g_queued;
-    } else {
+    } else if (!taken) {
         xob::platform::systemLog(
             "XOB: XOB_ThreadCmdQueue is full. LogEntry is Lost! (functionId: '0x%03X', ui32Data[0]: "
             "'0x%08X')",
             functionIdOf(record), firstDataWordOf(record));
     }
-    if (XOB_ThreadActive == 0) {
-        XOB_ThreadActive = 1;
-        const int startError = xob::platform::startDetachedThread(writeToXobFunction);
-        if (startError != 0) {
-            // No thread is behind the flag: clear it so that the next enqueue tries again.
-            XOB_ThreadActive = 0;
-            xob::platform::systemLog(
-                "XOB: Writer thread couldn't be started (Error: '%i'). Retry with the next Log-Entry",
-                startError);
-        }
+    if (startError != 0) {
+        xob::platform::systemLog(
+            "XOB: Writer thread couldn't be started (Error: '%i'). Retry with the next Log-Entry",
+            startError);
     }
-    unlock();
 }
 
 void* writeToXobFunction(void*) noexcept {
     for (;;) {
         lockForWriter();
-        if (g_exiting) {
+        if (g_ringClosed) {
+            XOB_ThreadActive = 0;
             unlock();
             return nullptr;
         }
@@ -288,7 +293,8 @@ void* writeToXobFunction(void*) noexcept {
 
         lockForWriter();
         g_delivering = false;
-        if (g_exiting || delivery == Delivery::Abandoned) {
+        if (g_ringClosed || delivery == Delivery::Abandoned) {
+            XOB_ThreadActive = 0;
             unlock();
             return nullptr;
         }

@@ -73,7 +73,9 @@ void SyslogCapture::install() {
                 close(self.m_socket);
                 self.m_socket = -1;
             }
+            return;
         }
+        self.start();
         return;
     }
     self.m_path = kSystemSocket;
@@ -82,10 +84,14 @@ void SyslogCapture::install() {
         self.m_reason = std::string("cannot bind /dev/log: ") + std::strerror(errno);
         return;
     }
-    self.m_unlinkAtExit = true;
+    self.start();
 }
 
 SyslogCapture::~SyslogCapture() {
+    if (m_receiver.joinable()) {
+        m_stop = true;
+        m_receiver.join();
+    }
     if (m_socket >= 0) {
         close(m_socket);
     }
@@ -94,62 +100,65 @@ SyslogCapture::~SyslogCapture() {
     }
 }
 
-void SyslogCapture::drain(int timeoutMs) {
-    pollfd watched{m_socket, POLLIN, 0};
-    if (poll(&watched, 1, timeoutMs) <= 0) {
-        return;
-    }
+void SyslogCapture::acceptProgram(const std::string& program) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_programs.push_back(program);
+}
+
+void SyslogCapture::start() {
+    m_programs.push_back(program_invocation_short_name);
+    m_receiver = std::thread([this] { receive(); });
+}
+
+void SyslogCapture::receive() {
+    // "<PRI>Mmm dd hh:mm:ss program: message" (program may carry "[pid]").
     char datagram[4096];
-    for (;;) {
-        const ssize_t got = recv(m_socket, datagram, sizeof datagram - 1, MSG_DONTWAIT);
+    while (!m_stop) {
+        pollfd watched{m_socket, POLLIN, 0};
+        if (poll(&watched, 1, 20) <= 0) {
+            continue;
+        }
+        const ssize_t got = recv(m_socket, datagram, sizeof datagram, MSG_DONTWAIT);
         if (got <= 0) {
-            return;
+            continue;
         }
-        std::string line(datagram, static_cast<std::size_t>(got));
-        // "<PRI>Mmm dd hh:mm:ss program: message" (program may carry "[pid]").
-        const std::string marker = std::string(program_invocation_short_name);
-        std::size_t at = line.find(marker);
-        if (at == std::string::npos) {
-            continue;  // another program's line
+        const std::string line(datagram, static_cast<std::size_t>(got));
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const std::string& program : m_programs) {
+            std::size_t at = line.find(" " + program);
+            if (at != std::string::npos && (at = line.find(": ", at)) != std::string::npos) {
+                m_lines.push_back(line.substr(at + 2));
+                break;
+            }
         }
-        at = line.find(": ", at);
-        if (at != std::string::npos) {
-            m_lines.push_back(line.substr(at + 2));
-        }
+        m_received.notify_all();
     }
 }
 
 void SyslogCapture::clear() {
-    if (m_socket >= 0) {
-        drain(0);
-    }
+    // Lines already sent are in the socket or being read: give them a moment to land first.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_lines.clear();
 }
 
 std::vector<std::string> SyslogCapture::lines(std::size_t atLeast, int timeoutMs) {
-    if (m_socket < 0) {
-        return {};
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    drain(0);
-    while (m_lines.size() < atLeast && std::chrono::steady_clock::now() < deadline) {
-        drain(10);
-    }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_received.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_lines.size() >= atLeast; });
     return m_lines;
 }
 
 std::size_t SyslogCapture::countStartingWith(const std::string& prefix, std::size_t expected, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        std::size_t count = 0;
-        for (const std::string& line : lines()) {
-            count += line.compare(0, prefix.size(), prefix) == 0 ? 1 : 0;
+    const auto count = [&] {
+        std::size_t n = 0;
+        for (const std::string& line : m_lines) {
+            n += line.compare(0, prefix.size(), prefix) == 0 ? 1 : 0;
         }
-        if (count >= expected || std::chrono::steady_clock::now() >= deadline) {
-            return count;
-        }
-        drain(10);
-    }
+        return n;
+    };
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_received.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return count() >= expected; });
+    return count();
 }
 
 }  // namespace xobtest

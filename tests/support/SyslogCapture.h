@@ -6,7 +6,11 @@
 #ifndef XOB_TESTS_SYSLOGCAPTURE_H
 #define XOB_TESTS_SYSLOGCAPTURE_H
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace xobtest {
@@ -20,6 +24,9 @@ public:
     bool available() const { return m_socket >= 0; }
     const std::string& unavailableReason() const { return m_reason; }
 
+    // Also take the lines of another program (a child process of the test).
+    void acceptProgram(const std::string& program);
+
     // Forgets every line received so far.
     void clear();
     // The message texts (without priority, time and program name) received so far, waiting up to
@@ -32,12 +39,19 @@ public:
 
 private:
     SyslogCapture() = default;
-    void drain(int timeoutMs);
+    void start();
+    void receive();
 
     int m_socket = -1;
     std::string m_path;
-    bool m_unlinkAtExit = false;
     std::string m_reason;
+    // Like a syslog daemon, a thread reads the socket all the time: a datagram socket holds only a
+    // few messages, and a sender blocks once it is full.
+    std::thread m_receiver;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::condition_variable m_received;
+    std::vector<std::string> m_programs;
     std::vector<std::string> m_lines;
 };
 

@@ -1,0 +1,38 @@
+// Child process of the lifetime tests: records a burst and exits by returning from main while the
+// writer thread is still at work, so that the library's exit sequence runs for real.
+//
+//   xob_lifetime_child send DEVICE COUNT PAYLOAD   queue COUNT entries of PAYLOAD bytes, return
+#include <xob/GXob.h>
+
+#include "channel/RecordBuilder.h"
+#include "platform/Seams.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+int send(const char* device, int count, int payload) {
+    xob::seams::setDevicePath(device);
+    std::vector<std::uint8_t> filler(static_cast<std::size_t>(payload), 0x5A);
+    for (int i = 0; i < count; ++i) {
+        xob::RecordBuilder(0x409).u32le(static_cast<std::uint32_t>(i)).bytes(filler.data(), payload).send(true, 1);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "send" && argc == 5) {
+        return send(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+    }
+    std::fprintf(stderr, "usage: %s send DEVICE COUNT PAYLOAD\n", argv[0]);
+    return 2;
+}

@@ -1,0 +1,38 @@
+// Child process of the lifetime tests: loads the library with dlopen, queues commands, unloads it
+// while the writer thread is still delivering, and goes on running.
+//
+//   xob_unload_child LIBRARY DEVICE COUNT
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <thread>
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s LIBRARY DEVICE COUNT\n", argv[0]);
+        return 2;
+    }
+    void* handle = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        std::fprintf(stderr, "dlopen: %s\n", dlerror());
+        return 3;
+    }
+    using SetPath = void (*)(const char*);
+    using InitFiles = void (*)(std::uint16_t);
+    auto setPath = reinterpret_cast<SetPath>(dlsym(handle, "_ZN3xob5seams13setDevicePathEPKc"));
+    auto initFiles = reinterpret_cast<InitFiles>(dlsym(handle, "_ZN4GXob10Init_FilesEt"));
+    if (setPath == nullptr || initFiles == nullptr) {
+        std::fprintf(stderr, "dlsym: %s\n", dlerror());
+        return 4;
+    }
+    setPath(argv[2]);
+    const int count = std::atoi(argv[3]);
+    for (int i = 0; i < count; ++i) {
+        initFiles(static_cast<std::uint16_t>(i));
+    }
+    dlclose(handle);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return 0;
+}
