@@ -201,7 +201,10 @@ private:
     }
 };
 
-TransportLifetime g_transportLifetime;
+// Load order of the library's own statics is fixed by priority, not left to link order: the trace
+// channel (1001), the logger factory's singleton mutex (1002), then the ring (1003). Exit destroys
+// them in reverse, after the factory and its loggers, which come into being later, on first use.
+TransportLifetime g_transportLifetime __attribute__((init_priority(1003)));
 
 }  // namespace
 
