@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <csignal>
 #include <spawn.h>
 #include <string>
@@ -141,6 +142,11 @@ void sendTagged(std::uint8_t process, std::uint32_t sequence, int payload) {
 }
 
 TEST_F(Lifetime, ForkedChildRecordsNormallyAndNothingIsDeliveredTwice) {
+    if (std::getenv("XOBTEST_EMULATED") != nullptr) {
+        // qemu-user (7.2) aborts with an internal assertion when the forked child of a threaded
+        // process starts a thread; the emulator, not the library, cannot run this test.
+        GTEST_SKIP() << "qemu-user cannot start threads in a forked child of a threaded process";
+    }
     device->pause(true);
     constexpr std::uint32_t kParentRecords = 60;  // more than the FIFO holds: the writer blocks
     for (std::uint32_t i = 0; i < kParentRecords; ++i) {
