@@ -4,7 +4,7 @@
 // Texts are longer than their caps where a cap is involved, so a wrong cap shows.
 #include <xob/GXob.h>
 
-#include "DeviceStandIn.h"
+#include "SharedDeviceTest.h"
 
 #include <gtest/gtest.h>
 
@@ -63,17 +63,7 @@ EntryCase gepb(const char* name, int event, int length, Bytes payload) {
                  0x413, std::move(payload));
 }
 
-class ConnectivityEntry : public testing::TestWithParam<EntryCase> {
-protected:
-    static void SetUpTestSuite() { s_device = new xobtest::DeviceStandIn; }
-    static void TearDownTestSuite() {
-        delete s_device;
-        s_device = nullptr;
-    }
-    static xobtest::DeviceStandIn* s_device;
-};
-
-xobtest::DeviceStandIn* ConnectivityEntry::s_device = nullptr;
+class ConnectivityEntry : public xobtest::SharedDeviceTest<EntryCase> {};
 
 TEST_P(ConnectivityEntry, SendsExactlyItsRecord) {
     // A fresh marker time per case, so that a stray record of one case cannot pass for another's.

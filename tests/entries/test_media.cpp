@@ -2,7 +2,7 @@
 // Values are chosen so that a swapped byte order, a swapped field or a lost high byte shows.
 #include <xob/GXob.h>
 
-#include "DeviceStandIn.h"
+#include "SharedDeviceTest.h"
 
 #include <gtest/gtest.h>
 
@@ -175,17 +175,7 @@ std::vector<Case> cases() {
     };
 }
 
-class MediaEntries : public testing::TestWithParam<Case> {
-protected:
-    static void SetUpTestSuite() { s_device = new xobtest::DeviceStandIn; }
-    static void TearDownTestSuite() {
-        delete s_device;
-        s_device = nullptr;
-    }
-    static xobtest::DeviceStandIn* s_device;
-};
-
-xobtest::DeviceStandIn* MediaEntries::s_device = nullptr;
+class MediaEntries : public xobtest::SharedDeviceTest<Case> {};
 
 TEST_P(MediaEntries, SendsExactlyOneByteExactRecord) {
     GetParam().call();

@@ -1,7 +1,7 @@
 // The navigation, sensor, traffic and system entries, record by record as the device receives them.
 #include <xob/GXob.h>
 
-#include "DeviceStandIn.h"
+#include "SharedDeviceTest.h"
 
 #include <gtest/gtest.h>
 
@@ -66,17 +66,7 @@ void PrintTo(const EntryCase& c, std::ostream* out) { *out << c.name; }
 // The marker that follows every call: the next record after the entry's own must be this one.
 void marker() { GXob::GoogleNav_StartRGHDU_LogEntry(true, kTime); }
 
-class NavigationEntries : public testing::TestWithParam<EntryCase> {
-protected:
-    static void SetUpTestSuite() { s_device = new xobtest::DeviceStandIn(); }
-    static void TearDownTestSuite() {
-        delete s_device;
-        s_device = nullptr;
-    }
-    static xobtest::DeviceStandIn* s_device;
-};
-
-xobtest::DeviceStandIn* NavigationEntries::s_device = nullptr;
+class NavigationEntries : public xobtest::SharedDeviceTest<EntryCase> {};
 
 TEST_P(NavigationEntries, RecordsItsPayloadExactlyOnce) {
     const EntryCase& c = GetParam();
