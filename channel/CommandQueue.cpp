@@ -2,6 +2,8 @@
 // Whether the ring is empty or full is told by the head slot, so all 120 slots can be used.
 #include <xob/GXob.h>
 
+#include "platform/Os.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,7 +35,7 @@ int SClientToDevXobQueue::writeElement(SClientToDevXob* record) noexcept {
     }
     Slot& slot = m_slots[m_writeIndex];
     slot.size = recordSize(record);
-    slot.buffer = static_cast<std::uint8_t*>(std::malloc(slot.size));
+    slot.buffer = static_cast<std::uint8_t*>(xob::platform::allocateRecord(slot.size));
     if (slot.buffer == nullptr) {
         std::printf("Buffer couldn't be created!\n");
         slot.size = 0;

@@ -27,6 +27,9 @@ int openDevice(int accessMode) noexcept;
 ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept;
 void closeDevice(int descriptor) noexcept;
 
+// Memory for one queued record copy (std::malloc; null when there is none).
+void* allocateRecord(std::size_t size) noexcept;
+
 // Starts a detached thread running `routine(nullptr)`; 0 or the error number of the failure.
 int startDetachedThread(void* (*routine)(void*)) noexcept;
 

@@ -15,18 +15,21 @@ namespace seams {
 using SleepHook = void (*)(unsigned seconds);
 using WriteHook = ssize_t (*)(int descriptor, const void* data, std::size_t size);
 using ThreadStartHook = int (*)();  // returns 0 to go on, or an error number to fail the start
+using AllocationHook = void* (*)(std::size_t size);  // stands in for malloc of a record copy
 
 // Null restores the default (the configured device path, real sleep, real write, real start).
 XOB_EXPORT void setDevicePath(const char* path) noexcept;
 XOB_EXPORT void setSleepHook(SleepHook hook) noexcept;
 XOB_EXPORT void setWriteHook(WriteHook hook) noexcept;
 XOB_EXPORT void setThreadStartHook(ThreadStartHook hook) noexcept;
+XOB_EXPORT void setAllocationHook(AllocationHook hook) noexcept;
 
 // Used by the platform layer.
 const char* devicePath() noexcept;
 SleepHook sleepHook() noexcept;
 WriteHook writeHook() noexcept;
 ThreadStartHook threadStartHook() noexcept;
+AllocationHook allocationHook() noexcept;
 
 }  // namespace seams
 }  // namespace xob

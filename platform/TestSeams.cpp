@@ -13,6 +13,7 @@ std::atomic<bool> g_devicePathSet{false};
 std::atomic<SleepHook> g_sleepHook{nullptr};
 std::atomic<WriteHook> g_writeHook{nullptr};
 std::atomic<ThreadStartHook> g_threadStartHook{nullptr};
+std::atomic<AllocationHook> g_allocationHook{nullptr};
 
 }  // namespace
 
@@ -27,11 +28,13 @@ void setDevicePath(const char* path) noexcept {
 void setSleepHook(SleepHook hook) noexcept { g_sleepHook.store(hook); }
 void setWriteHook(WriteHook hook) noexcept { g_writeHook.store(hook); }
 void setThreadStartHook(ThreadStartHook hook) noexcept { g_threadStartHook.store(hook); }
+void setAllocationHook(AllocationHook hook) noexcept { g_allocationHook.store(hook); }
 
 const char* devicePath() noexcept { return g_devicePathSet.load() ? g_devicePath : nullptr; }
 SleepHook sleepHook() noexcept { return g_sleepHook.load(); }
 WriteHook writeHook() noexcept { return g_writeHook.load(); }
 ThreadStartHook threadStartHook() noexcept { return g_threadStartHook.load(); }
+AllocationHook allocationHook() noexcept { return g_allocationHook.load(); }
 
 }  // namespace seams
 }  // namespace xob

@@ -2,9 +2,12 @@
 // indexes wrap after slot 119.
 #include <xob/GXob.h>
 
+#include "platform/Seams.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -89,6 +92,34 @@ TEST(CommandQueue, KeepsOrderAcrossManyWrapArounds) {
         ring.deleteElement();
     }
     EXPECT_EQ(read, written);
+}
+
+}  // namespace
+
+namespace {
+
+void* noMemory(std::size_t) { return nullptr; }
+
+TEST(CommandQueue, FailedAllocationRefusesAndLeavesTheSlotEmpty) {
+    SClientToDevXobQueue ring;
+    SClientToDevXob first = recordWithTag(1);
+    ASSERT_EQ(ring.writeElement(&first), 1);
+    xob::seams::setAllocationHook(&noMemory);
+    testing::internal::CaptureStdout();
+    SClientToDevXob refused = recordWithTag(2);
+    const int taken = ring.writeElement(&refused);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    xob::seams::setAllocationHook(nullptr);
+    EXPECT_EQ(taken, 0);
+    EXPECT_EQ(printed, "Buffer couldn't be created!\n");
+    // The write index did not move: the next record takes the slot the refused one would have.
+    SClientToDevXob next = recordWithTag(3);
+    ASSERT_EQ(ring.writeElement(&next), 1);
+    EXPECT_EQ(headTag(ring), 1);
+    ring.deleteElement();
+    EXPECT_EQ(headTag(ring), 3);
+    ring.deleteElement();
+    EXPECT_TRUE(ring.isEmpty());
 }
 
 }  // namespace

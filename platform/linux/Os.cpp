@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <pthread.h>
@@ -77,6 +78,15 @@ ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept
 }
 
 void closeDevice(int descriptor) noexcept { ::close(descriptor); }
+
+void* allocateRecord(std::size_t size) noexcept {
+#ifdef XOB_TEST_SEAMS
+    if (seams::AllocationHook hook = seams::allocationHook()) {
+        return hook(size);
+    }
+#endif
+    return std::malloc(size);
+}
 
 int startDetachedThread(void* (*routine)(void*)) noexcept {
 #ifdef XOB_TEST_SEAMS

@@ -4,6 +4,7 @@
 #include "platform/Os.h"
 
 #include <cstdarg>
+#include <cstdlib>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/neutrino.h>
@@ -46,6 +47,8 @@ ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept
 }
 
 void closeDevice(int descriptor) noexcept { ::close(descriptor); }
+
+void* allocateRecord(std::size_t size) noexcept { return std::malloc(size); }
 
 int startDetachedThread(void* (*routine)(void*)) noexcept {
     pthread_attr_t attributes;

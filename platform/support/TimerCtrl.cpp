@@ -1,0 +1,156 @@
+// The timer controller: a list of armed clients and one detached thread that sleeps until the
+// earliest is due and calls its Tick(). The controller is created once and never destroyed, so its
+// thread can neither outlive it nor hold up the end of the process.
+#include <xob/support/TimerCtrl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <vector>
+
+ITimerCtrlClient::~ITimerCtrlClient() = default;
+
+TimerCtrlClient::~TimerCtrlClient() = default;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Registration {
+    ITimerCtrlClient* client;
+    Clock::time_point due;
+    std::chrono::milliseconds interval;
+    bool repeat;
+    unsigned long long order;  // registration order, to tick clients due at once in that order
+};
+
+bool dueEarlier(const Registration& a, const Registration& b) {
+    return a.due != b.due ? a.due < b.due : a.order < b.order;
+}
+
+}  // namespace
+
+struct TimerCtrl::Impl {
+    std::mutex mutex;
+    std::condition_variable changed;      // the registrations changed
+    std::condition_variable tickEnded;    // a Tick returned
+    std::vector<Registration> registrations;
+    ITimerCtrlClient* ticking = nullptr;  // the client whose Tick runs now
+    bool threadStarted = false;
+    std::thread::id threadId;
+    unsigned long long nextOrder = 0;
+
+    std::vector<Registration>::iterator find(ITimerCtrlClient* client) {
+        return std::find_if(registrations.begin(), registrations.end(),
+                            [client](const Registration& r) { return r.client == client; });
+    }
+
+    // Starts the thread if it is not running yet; called with `mutex` held. When no thread can be
+    // started the next Register or Expedite tries again.
+    void ensureThread() noexcept {
+        if (threadStarted) return;
+        try {
+            std::thread(&Impl::run, this).detach();
+            threadStarted = true;
+        } catch (...) {
+        }
+    }
+
+    void run() noexcept;
+    void tick(std::unique_lock<std::mutex>& lock, Registration& due) noexcept;
+};
+
+void TimerCtrl::Impl::run() noexcept {
+    std::unique_lock<std::mutex> lock(mutex);
+    threadId = std::this_thread::get_id();
+    for (;;) {
+        if (registrations.empty()) {
+            changed.wait(lock);
+            continue;
+        }
+        auto earliest = std::min_element(registrations.begin(), registrations.end(), dueEarlier);
+        if (Clock::now() < earliest->due) {
+            changed.wait_until(lock, earliest->due);
+            continue;
+        }
+        tick(lock, *earliest);
+    }
+}
+
+// Re-arms or removes the due registration, then calls its Tick without the lock held.
+void TimerCtrl::Impl::tick(std::unique_lock<std::mutex>& lock, Registration& due) noexcept {
+    ITimerCtrlClient* const client = due.client;
+    if (due.repeat) {
+        // A repeating client of interval 0 would take the thread for itself; it waits 1 ms.
+        due.due = Clock::now() + std::max(due.interval, std::chrono::milliseconds(1));
+        due.order = nextOrder++;
+    } else {
+        registrations.erase(registrations.begin() + (&due - registrations.data()));
+    }
+    ticking = client;
+    lock.unlock();
+    try {
+        client->Tick();
+    } catch (...) {
+    }
+    lock.lock();
+    ticking = nullptr;
+    tickEnded.notify_all();
+}
+
+void TimerCtrl::Register(ITimerCtrlClient* client) noexcept {
+    if (client == nullptr) return;
+    const std::chrono::milliseconds interval(client->GetInterval());
+    const bool repeat = client->GetRepeat();
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    Registration registration{client, Clock::now() + interval, interval, repeat, m_impl->nextOrder++};
+    auto existing = m_impl->find(client);
+    try {
+        if (existing != m_impl->registrations.end()) {
+            *existing = registration;
+        } else {
+            m_impl->registrations.push_back(registration);
+        }
+    } catch (...) {
+        return;  // out of memory: the client stays unregistered
+    }
+    m_impl->ensureThread();
+    m_impl->changed.notify_all();
+}
+
+void TimerCtrl::Unregister(ITimerCtrlClient* client) noexcept {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    auto existing = m_impl->find(client);
+    if (existing != m_impl->registrations.end()) m_impl->registrations.erase(existing);
+}
+
+void TimerCtrl::Expedite() noexcept {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    const Clock::time_point now = Clock::now();
+    for (Registration& registration : m_impl->registrations) registration.due = std::min(registration.due, now);
+    if (!m_impl->registrations.empty()) m_impl->ensureThread();
+    m_impl->changed.notify_all();
+}
+
+void TimerCtrl::WaitWhileTicking(ITimerCtrlClient* client) noexcept {
+    std::unique_lock<std::mutex> lock(m_impl->mutex);
+    if (std::this_thread::get_id() == m_impl->threadId) return;
+    m_impl->tickEnded.wait(lock, [this, client] { return m_impl->ticking != client || client == nullptr; });
+}
+
+bool TimerCtrl::IsRegistered(ITimerCtrlClient* client) noexcept {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    return m_impl->find(client) != m_impl->registrations.end();
+}
+
+TimerCtrl* TimerCtrl_GetInstance() noexcept {
+    // Deliberately never deleted (see the top of this file).
+    static TimerCtrl* const instance = [] {
+        TimerCtrl::Impl* impl = new (std::nothrow) TimerCtrl::Impl;
+        return impl != nullptr ? new (std::nothrow) TimerCtrl(impl) : nullptr;
+    }();
+    return instance;
+}
