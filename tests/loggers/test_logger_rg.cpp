@@ -1,0 +1,179 @@
+// The route guidance logger: the route-options summary, the names in its trace line, and the
+// stored state of the incremental and one-shot starts.
+#include "LoggerTestSupport.h"
+
+using dsi::navigation::RouteOptions;
+using loggertest::Bytes;
+using loggertest::entry;
+using loggertest::le32;
+using loggertest::operator+;
+
+namespace {
+
+// Every scalar 0 and both lists present but empty.
+const std::string kZeroSummary =
+    "type=0dyn=0motorw=0ferry=0tollr=0vign=0hov=0ipd=0hybrid=0trafficPat=0tunnel=0timeRestr=0weight=0dynSnF=0"
+    "dynPatt=0dynOnl=0dynRec=0penalty=0leftRightTurn=0slopes=0slopesMaxF=0vignetteCountries=cityMaut=0cityMauts="
+    "cartrain=0seasonalRestr=0unpaved=0residential=0trailer=0border=0trail=0wpm=0ecoTurns=0style=0";
+
+CIPtr<RouteOptions> zeroOptionsWithEmptyLists() {
+    CIPtr<RouteOptions> options(new RouteOptions);
+    options->vignetteCountries = CIPtr<CIArray<int>>(new CIArray<int>);
+    options->cityMauts = CIPtr<CIArray<int>>(new CIArray<int>);
+    return options;
+}
+
+// The members numbered in declaration order (the last one negative), and two short lists.
+CIPtr<RouteOptions> numberedOptions() {
+    CIPtr<RouteOptions> options(new RouteOptions);
+    int RouteOptions::*const scalars[] = {
+        &RouteOptions::type,     &RouteOptions::weight,        &RouteOptions::hybrid,        &RouteOptions::dyn,
+        &RouteOptions::dynSnF,   &RouteOptions::dynPatt,       &RouteOptions::dynOnl,        &RouteOptions::dynRec,
+        &RouteOptions::motorw,   &RouteOptions::ferry,         &RouteOptions::tollr,         &RouteOptions::penalty,
+        &RouteOptions::tunnel,   &RouteOptions::leftRightTurn, &RouteOptions::slopes,        &RouteOptions::slopesMaxF,
+        &RouteOptions::vign,     &RouteOptions::cityMaut,      &RouteOptions::cartrain,      &RouteOptions::timeRestr,
+        &RouteOptions::seasonalRestr, &RouteOptions::unpaved,  &RouteOptions::residential,   &RouteOptions::trailer,
+        &RouteOptions::hov,      &RouteOptions::border,        &RouteOptions::ipd,           &RouteOptions::trail,
+        &RouteOptions::wpm,      &RouteOptions::ecoTurns,      &RouteOptions::style,
+    };
+    int number = 0;
+    for (int RouteOptions::*member : scalars) {
+        (*options).*member = ++number;
+    }
+    options->style = -31;
+    options->vignetteCountries = CIPtr<CIArray<int>>(new CIArray<int>{276, 40});
+    options->cityMauts = CIPtr<CIArray<int>>(new CIArray<int>{-5});
+    return options;
+}
+
+// kZeroSummary for options whose lists are absent: neither list key appears.
+std::string summaryWithoutLists() {
+    std::string summary = kZeroSummary;
+    for (const std::string key : {"vignetteCountries=", "cityMauts="}) {
+        summary.erase(summary.find(key), key.size());
+    }
+    return summary;
+}
+
+std::string summaryOf(const XOBLoggerRG& rg, const CIPtr<RouteOptions>& options, const char* prefix = "") {
+    SDString out(prefix);
+    rg.CreateRouteOptionsString(options, out);
+    return out.ToUtf8();
+}
+
+Bytes startEntry(std::uint8_t mode, const Bytes& summary, const Bytes& station, std::uint32_t reason) {
+    return entry(0x418, Bytes{1, mode} + summary + station + le32(reason));
+}
+
+class RouteGuidance : public loggertest::LoggerSuite {
+protected:
+    RouteGuidance() : m_rg(m_shared) {}
+    XOBLoggerRG m_rg;
+};
+
+TEST_F(RouteGuidance, SummaryOfZeroOptionsWithEmptyLists) {
+    EXPECT_EQ(kZeroSummary.size(), 304u);
+    EXPECT_EQ(summaryOf(m_rg, zeroOptionsWithEmptyLists()), kZeroSummary);
+}
+
+TEST_F(RouteGuidance, SummaryPrintsEachMemberUnderItsKey) {
+    EXPECT_EQ(summaryOf(m_rg, numberedOptions()),
+              "type=1dyn=4motorw=9ferry=10tollr=11vign=17hov=25ipd=27hybrid=3trafficPat=6tunnel=13timeRestr=20"
+              "weight=2dynSnF=5dynPatt=6dynOnl=7dynRec=8penalty=12leftRightTurn=14slopes=15slopesMaxF=16"
+              "vignetteCountries=276,40,cityMaut=18cityMauts=-5,cartrain=19seasonalRestr=21unpaved=22"
+              "residential=23trailer=24border=26trail=28wpm=29ecoTurns=30style=-31");
+}
+
+TEST_F(RouteGuidance, SummaryLeavesOutAbsentListsAndAbsentOptions) {
+    EXPECT_EQ(summaryOf(m_rg, CIPtr<RouteOptions>(new RouteOptions)), summaryWithoutLists());
+    EXPECT_EQ(summaryOf(m_rg, nullptr, "kept"), "kept");
+    // The summary is appended, not written over.
+    EXPECT_EQ(summaryOf(m_rg, zeroOptionsWithEmptyLists(), "kept"), "kept" + kZeroSummary);
+}
+
+TEST_F(RouteGuidance, StartEntryTracesTheWholeSummaryAndRecordsItsStart) {
+    loggertest::TraceCapture trace;
+    m_rg.NewRouteCalculation(XOBLog::VGM_COMPACT, zeroOptionsWithEmptyLists(), XOBLog::NSR_ManualStart, "");
+    EXPECT_EQ(recordsSoFar(), std::vector<Bytes>{startEntry(0, xobtest::textField(kZeroSummary.substr(0, 63).c_str()),
+                                                            {0}, 0)});
+    EXPECT_EQ(trace.take(), std::vector<std::string>{loggertest::traceLine(
+                                "FinishNewRouteCalculation",
+                                "update Nav_StartRGHDU_LogEntry(VGM_COMPACT, " + kZeroSummary + ", , NSR_ManualStart)")});
+}
+
+TEST_F(RouteGuidance, ModeAndReasonNamesInTheTraceAndNumbersInTheEntry) {
+    struct Case {
+        int mode;
+        int reason;
+        const char* modeName;
+        const char* reasonName;
+    };
+    const Case cases[] = {
+        {-1, 0, "VGM_UNDEFINED", "NSR_ManualStart"},
+        {0, 1, "VGM_COMPACT", "NSR_SectionBlocked"},
+        {1, 2, "VGM_COMPLETE", "NSR_TmcRecalculationStart"},
+        {2, 3, "VGM_TRAFFIC", "Unknown NavStartReason value"},
+        {3, -1, "VGM_OFF", "Unknown NavStartReason value"},
+        {7, 0x10000, "Unknown VoiceGuidanceMode value", "Unknown NavStartReason value"},
+        {-2, 0, "Unknown VoiceGuidanceMode value", "NSR_ManualStart"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.modeName + std::string(" ") + c.reasonName);
+        loggertest::TraceCapture trace;
+        m_rg.FinishNewRouteCalculation(static_cast<XOBLog::VoiceGuidanceMode>(c.mode), nullptr,
+                                       static_cast<XOBLog::NavStartReason>(c.reason), "");
+        EXPECT_EQ(recordsSoFar(), std::vector<Bytes>{startEntry(static_cast<std::uint8_t>(c.mode), {0}, {0},
+                                                                static_cast<std::uint32_t>(c.reason))});
+        EXPECT_EQ(trace.take(), std::vector<std::string>{loggertest::traceLine(
+                                    "FinishNewRouteCalculation", std::string("update Nav_StartRGHDU_LogEntry(") +
+                                                                     c.modeName + ", , , " + c.reasonName + ")")});
+    }
+}
+
+TEST_F(RouteGuidance, StationIsTracedAndRecordedAsLatin1) {
+    loggertest::TraceCapture trace;
+    m_rg.FinishNewRouteCalculation(XOBLog::VGM_OFF, nullptr, XOBLog::NSR_SectionBlocked, "K\xC3\xB6ln");
+    EXPECT_EQ(recordsSoFar(), std::vector<Bytes>{startEntry(3, {0}, {'K', 0xF6, 'l', 'n', 0}, 1)});
+    EXPECT_EQ(trace.take(), std::vector<std::string>{loggertest::traceLine(
+                                "FinishNewRouteCalculation",
+                                "update Nav_StartRGHDU_LogEntry(VGM_OFF, , K\xF6ln, NSR_SectionBlocked)")});
+}
+
+TEST_F(RouteGuidance, IncrementalStartRecordsTheStoredValuesAsOftenAsAsked) {
+    CIPtr<RouteOptions> options(new RouteOptions);
+    options->type = 4;
+    m_rg.SetVoiceGuidanceMode(XOBLog::VGM_OFF);
+    m_rg.BeginNewRouteCalculation(XOBLog::NSR_SectionBlocked);
+    m_rg.SetRouteOptions(options);
+    m_rg.SetTmcStation("Stn");
+    EXPECT_EQ(options.GetRefCount(), 2);
+    m_rg.FinishNewRouteCalculation();
+    options->type = 9;  // the logger shares the record: the owner's change shows in the next entry
+    m_rg.FinishNewRouteCalculation();
+
+    // The lists are absent; the entry keeps the first 63 characters of the summary.
+    const std::string rest = summaryWithoutLists().substr(6, 57);
+    const Bytes station = xobtest::textField("Stn");
+    EXPECT_EQ(recordsSoFar(), (std::vector<Bytes>{startEntry(3, xobtest::textField(("type=4" + rest).c_str()), station, 1),
+                                                  startEntry(3, xobtest::textField(("type=9" + rest).c_str()), station, 1)}));
+}
+
+TEST_F(RouteGuidance, OneShotStartLeavesACleanCalculationBehind) {
+    CIPtr<RouteOptions> stored(new RouteOptions);
+    m_rg.SetVoiceGuidanceMode(XOBLog::VGM_COMPLETE);
+    m_rg.SetStartReason(XOBLog::NSR_SectionBlocked);
+    m_rg.SetTmcStation("Old");
+    m_rg.SetRouteOptions(stored);
+
+    // The arguments may be the very record the logger stores.
+    m_rg.NewRouteCalculation(XOBLog::VGM_TRAFFIC, stored, XOBLog::NSR_TmcRecalculationStart, "Station");
+    EXPECT_EQ(stored.GetRefCount(), 1) << "the stored share was kept";
+    m_rg.FinishNewRouteCalculation();  // mode kept; options, station and reason from the opening
+
+    const std::string summary = summaryWithoutLists().substr(0, 63);
+    EXPECT_EQ(recordsSoFar(),
+              (std::vector<Bytes>{startEntry(2, xobtest::textField(summary.c_str()), xobtest::textField("Station"), 2),
+                                  startEntry(1, {0}, {0}, 0)}));
+}
+
+}  // namespace
