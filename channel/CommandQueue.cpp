@@ -30,7 +30,9 @@ SClientToDevXobQueue::~SClientToDevXobQueue() {
 }
 
 int SClientToDevXobQueue::writeElement(SClientToDevXob* record) noexcept {
-    if (record == nullptr || isFull()) {
+    // isFull(), spelled out: this is on every caller's path, and the member is exported (so a call
+    // to it would go through the symbol table).
+    if (record == nullptr || (m_slots[m_readIndex].size != 0 && m_writeIndex == m_readIndex)) {
         return 0;
     }
     Slot& slot = m_slots[m_writeIndex];

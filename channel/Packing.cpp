@@ -4,6 +4,8 @@
 
 #include "platform/Os.h"
 
+#include <cstring>
+
 namespace GXob {
 
 std::uint32_t getApiHundredthSecond() noexcept {
@@ -25,18 +27,15 @@ int writeStringToCommand(const char* text, SClientToDevXob* record, int offset, 
     if (cap <= 0) {
         return 0;
     }
-    // strncpy with the limit `cap`: the characters, the terminator, then zeros up to `cap` bytes.
+    // strncpy with the limit `cap`: the characters, the terminator, then zeros up to `cap` bytes
+    // (done as length, copy and fill, which the C library does a word or a vector at a time).
     std::uint8_t* out = detail::payloadBytes(record) + offset;
-    int length = 0;
-    while (length < cap && text[length] != '\0') {
-        out[length] = static_cast<std::uint8_t>(text[length]);
-        ++length;
-    }
-    for (int i = length; i < cap; ++i) {
-        out[i] = 0;
-    }
-    if (length < cap) {
-        return length + 1;
+    const std::size_t limit = static_cast<std::size_t>(cap);
+    const std::size_t length = strnlen(text, limit);
+    std::memcpy(out, text, length);
+    std::memset(out + length, 0, limit - length);
+    if (length < limit) {
+        return static_cast<int>(length) + 1;
     }
     // The text did not fit: cut it to cap - 1 characters so that it keeps its terminator.
     out[cap - 1] = 0;

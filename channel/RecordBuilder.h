@@ -9,8 +9,9 @@
 // - The payload holds at most kMaxPayload (2044) bytes. The caps of each entry kind keep its
 //   payload within that; the builder does not test it on every field, but a layout that would
 //   overflow is stopped at the record's end (see room()), never written past it.
-// - Texts use writeStringToCommand: strncpy semantics, cut to cap - 1 characters plus terminator.
-//   Their zero fill reaches cap bytes past the field start and is overwritten by the next field.
+// - Texts are packed as writeStringToCommand packs them (its characters and terminator, cut to
+//   cap - 1 characters), less its zero fill past the terminator: the next field overwrites that
+//   fill, and none of it lies within the bytes sent, so the record on the wire is the same.
 // - Only the header and the bytes a field writes are initialised; every gap an entry leaves must be
 //   written with gap(), which writes zeros.
 // Nothing here allocates, throws or reads the clock; send() is the only call into the transport.
@@ -21,6 +22,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <utility>
 
 namespace xob {
 
@@ -42,23 +45,23 @@ public:
     RecordBuilder& operator=(const RecordBuilder&) = delete;
 
     // One byte: the low 8 bits of the value (sub-identifiers, s8 fields, one-byte enumerations).
-    RecordBuilder& u8(std::uint32_t value) noexcept { return put(value, 1, false); }
-    RecordBuilder& s8(int value) noexcept { return put(static_cast<std::uint32_t>(value), 1, false); }
-    RecordBuilder& boolean(bool value) noexcept { return put(value ? 1u : 0u, 1, false); }
+    RecordBuilder& u8(std::uint32_t value) noexcept { return put<1, false>(value); }
+    RecordBuilder& s8(int value) noexcept { return put<1, false>(static_cast<std::uint32_t>(value)); }
+    RecordBuilder& boolean(bool value) noexcept { return put<1, false>(value ? 1u : 0u); }
 
     // Little-endian integers: the low 16 or all 32 bits of the value.
-    RecordBuilder& u16le(std::uint32_t value) noexcept { return put(value, 2, false); }
-    RecordBuilder& u32le(std::uint32_t value) noexcept { return put(value, 4, false); }
+    RecordBuilder& u16le(std::uint32_t value) noexcept { return put<2, false>(value); }
+    RecordBuilder& u32le(std::uint32_t value) noexcept { return put<4, false>(value); }
     RecordBuilder& s32le(std::int32_t value) noexcept {
-        return put(static_cast<std::uint32_t>(value), 4, false);
+        return put<4, false>(static_cast<std::uint32_t>(value));
     }
 
-    RecordBuilder& u64le(std::uint64_t value) noexcept { return put(value, 8, false); }
+    RecordBuilder& u64le(std::uint64_t value) noexcept { return put<8, false>(value); }
 
     // Big-endian integers (the media entries).
-    RecordBuilder& u16be(std::uint32_t value) noexcept { return put(value, 2, true); }
-    RecordBuilder& u32be(std::uint32_t value) noexcept { return put(value, 4, true); }
-    RecordBuilder& u64be(std::uint64_t value) noexcept { return put(value, 8, true); }
+    RecordBuilder& u16be(std::uint32_t value) noexcept { return put<2, true>(value); }
+    RecordBuilder& u32be(std::uint32_t value) noexcept { return put<4, true>(value); }
+    RecordBuilder& u64be(std::uint64_t value) noexcept { return put<8, true>(value); }
 
     // A value packed by writeDataToCommand (little-endian, its own width; pointers 4 bytes).
     template <typename T>
@@ -75,7 +78,14 @@ public:
             cap = room();
         }
         if (cap > 0) {
-            m_offset += GXob::writeStringToCommand(value, &m_record, m_offset, cap);
+            // What writeStringToCommand packs, less its zero fill past the terminator: the next
+            // field overwrites that fill, and none of it lies within the record that is sent.
+            const char* const source = value != nullptr ? value : "";
+            const std::size_t length = strnlen(source, static_cast<std::size_t>(cap) - 1);
+            std::uint8_t* const out = payload();
+            std::memcpy(out, source, length);
+            out[length] = 0;
+            m_offset += static_cast<int>(length) + 1;
         }
         return *this;
     }
@@ -97,6 +107,15 @@ public:
     // `count` unassigned bytes, written as zeros.
     RecordBuilder& gap(int count) noexcept { return bytes(nullptr, count); }
 
+    // A run of fixed-size fields whose total size is known beforehand (the items of a list): the
+    // room is checked once for all `size` bytes, and fill(run) then writes the fields through a
+    // Run, which has the same field methods and checks nothing. fill must write at most `size`
+    // bytes. Returns false, writing nothing, when the run does not fit; the caller then writes the
+    // fields one by one, which stops them at the record's end.
+    class Run;
+    template <typename Fill>
+    bool run(int size, Fill&& fill) noexcept;
+
     // Payload bytes laid out so far (the length handed to the transport).
     int length() const noexcept { return m_offset; }
 
@@ -109,14 +128,26 @@ private:
     int room() const noexcept { return kMaxPayload - m_offset; }
     std::uint8_t* payload() noexcept { return GXob::detail::payloadBytes(&m_record) + m_offset; }
 
-    RecordBuilder& put(std::uint64_t value, int width, bool bigEndian) noexcept {
-        if (width <= room()) {
-            std::uint8_t* out = payload();
-            for (int i = 0; i < width; ++i) {
-                const int shift = 8 * (bigEndian ? width - 1 - i : i);
-                out[i] = static_cast<std::uint8_t>(value >> shift);
-            }
-            m_offset += width;
+    // The field's bytes are worked out one by one (an unrolled sequence of shifts, so the byte order
+    // is the same on every host), gathered in a local array and copied into the record in one go.
+    // The compiler turns that into one store, byte-swapped where needed; byte stores straight into
+    // the record would each have to be followed by a reload of m_offset, which they might alias.
+    template <int Width, bool BigEndian, std::size_t... Index>
+    static void encode(std::uint8_t* bytes, std::uint64_t value, std::index_sequence<Index...>) noexcept {
+        constexpr auto shift = [](std::size_t index) {
+            return 8 * (BigEndian ? Width - 1 - static_cast<int>(index) : static_cast<int>(index));
+        };
+        ((bytes[Index] = static_cast<std::uint8_t>(value >> shift(Index))), ...);
+    }
+
+    template <int Width, bool BigEndian>
+    RecordBuilder& put(std::uint64_t value) noexcept {
+        const int offset = m_offset;
+        if (Width <= kMaxPayload - offset) {
+            std::uint8_t bytes[Width];
+            encode<Width, BigEndian>(bytes, value, std::make_index_sequence<Width>());
+            std::memcpy(GXob::detail::payloadBytes(&m_record) + offset, bytes, Width);
+            m_offset = offset + Width;
         }
         return *this;
     }
@@ -124,6 +155,42 @@ private:
     SClientToDevXob m_record;
     int m_offset;
 };
+
+// Unchecked field writer of RecordBuilder::run (the big-endian fields the list items use).
+class RecordBuilder::Run {
+public:
+    Run& u8(std::uint32_t value) noexcept { return put<1, false>(value); }
+    Run& u16be(std::uint32_t value) noexcept { return put<2, true>(value); }
+    Run& u32be(std::uint32_t value) noexcept { return put<4, true>(value); }
+    Run& u64be(std::uint64_t value) noexcept { return put<8, true>(value); }
+
+private:
+    friend class RecordBuilder;
+    explicit Run(std::uint8_t* at) noexcept : m_at(at) {}
+
+    template <int Width, bool BigEndian>
+    Run& put(std::uint64_t value) noexcept {
+        std::uint8_t bytes[Width];
+        RecordBuilder::encode<Width, BigEndian>(bytes, value, std::make_index_sequence<Width>());
+        std::memcpy(m_at, bytes, Width);
+        m_at += Width;
+        return *this;
+    }
+
+    std::uint8_t* m_at;
+};
+
+template <typename Fill>
+bool RecordBuilder::run(int size, Fill&& fill) noexcept {
+    if (size < 0 || size > room()) {
+        return false;
+    }
+    std::uint8_t* const start = payload();
+    Run writer(start);
+    fill(writer);
+    m_offset += static_cast<int>(writer.m_at - start);
+    return true;
+}
 
 }  // namespace xob
 

@@ -27,30 +27,55 @@ public:
     explicit MediaRecord(std::uint8_t subId) noexcept : RecordBuilder(kMediaFunctionId) { u8(subId); }
 };
 
-// Item layouts, each written once and used by the single-item entry and the lists alike.
-RecordBuilder& item(RecordBuilder& record, const GXob::SModuleInfo& module) noexcept {  // 11 bytes
+// Item layouts, each written once and used by the single-item entry and the lists alike (through
+// the builder itself, or through the unchecked writer of a run).
+template <typename Writer>
+auto& item(Writer& record, const GXob::SModuleInfo& module) noexcept {
     return record.u64be(module.ui64Field1).u8(module.ui32Field2).u8(module.ui32Field3)
         .u8(module.ui8Field4);
 }
 
-RecordBuilder& item(RecordBuilder& record, const GXob::SMediaListEntry& entry) noexcept {  // 13
+template <typename Writer>
+auto& item(Writer& record, const GXob::SMediaListEntry& entry) noexcept {
     return record.u16be(entry.ui16Field1).u16be(entry.ui16Field2).u8(entry.ui32Field3)
         .u64be(entry.i64Field4);
 }
 
-RecordBuilder& item(RecordBuilder& record, const GXob::SXOBListEntry& entry) noexcept {  // 12
+template <typename Writer>
+auto& item(Writer& record, const GXob::SXOBListEntry& entry) noexcept {
     return record.u64be(entry.i64Field1).u16be(entry.ui16Field2).u16be(entry.ui16Field3);
 }
 
+// Bytes each item layout above writes.
+template <typename Item>
+constexpr int kItemSize = 0;
+template <>
+constexpr int kItemSize<GXob::SModuleInfo> = 11;
+template <>
+constexpr int kItemSize<GXob::SMediaListEntry> = 13;
+template <>
+constexpr int kItemSize<GXob::SXOBListEntry> = 12;
+
 // A list: its item count (one byte), then the items. An absent list is recorded as an empty one;
-// a longer one is cut to its first `cap` items, and the rest of the array is never read.
+// a longer one is cut to its first `cap` items, and the rest of the array is never read. The items
+// are written as one run, their room checked once (the caps keep every list within the record);
+// should a list ever not fit, its items are written one field at a time up to the record's end.
 template <typename Item>
 RecordBuilder& list(RecordBuilder& record, const Item* items, unsigned char count,
                     unsigned cap) noexcept {
+    static_assert(kItemSize<Item> > 0, "every item layout has its size");
     const unsigned recorded = items == nullptr ? 0u : (count < cap ? count : cap);
     record.u8(recorded);
-    for (unsigned i = 0; i < recorded; ++i) {
-        item(record, items[i]);
+    const int size = static_cast<int>(recorded) * kItemSize<Item>;
+    const bool written = record.run(size, [&](RecordBuilder::Run& run) {
+        for (unsigned i = 0; i < recorded; ++i) {
+            item(run, items[i]);
+        }
+    });
+    if (!written) {
+        for (unsigned i = 0; i < recorded; ++i) {
+            item(record, items[i]);
+        }
     }
     return record;
 }
