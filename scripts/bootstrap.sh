@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing libxob needs; does nothing for packages
-# already installed. Usage: scripts/bootstrap.sh [--cross]   (--cross adds the 32-bit ARM toolchain
-# and qemu-user for the emulated test run)
+# already installed. Usage: scripts/bootstrap.sh [--ci]   (--ci adds what only CI needs: the 32-bit
+# ARM toolchain and qemu-user for the emulated test run, clang and its runtime for the fuzzer)
 set -euo pipefail
 
-packages=(cmake g++ make googletest libbenchmark-dev pkg-config)
-if [[ "${1:-}" == "--cross" ]]; then
-  packages+=(g++-arm-linux-gnueabihf qemu-user qemu-user-binfmt)
+packages=(cmake g++ make googletest libbenchmark-dev pkg-config libcli11-dev nlohmann-json3-dev)
+if [[ "${1:-}" == "--ci" ]]; then
+  packages+=(g++-arm-linux-gnueabihf qemu-user qemu-user-binfmt clang libclang-rt-14-dev)
 fi
 
 missing=()

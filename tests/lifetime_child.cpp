@@ -1,7 +1,8 @@
 // Child process of the lifetime tests: records a burst and exits by returning from main while the
 // writer thread is still at work, so that the library's exit sequence runs for real.
 //
-//   xob_lifetime_child send DEVICE COUNT PAYLOAD   queue COUNT entries of PAYLOAD bytes, return
+//   xob_lifetime_child send DEVICE COUNT PAYLOAD [RETRY_SLEEP_SECONDS]
+//       queue COUNT entries of PAYLOAD bytes and return from main
 #include <xob/GXob.h>
 
 #include "channel/RecordBuilder.h"
@@ -17,6 +18,9 @@
 
 namespace {
 
+unsigned g_retrySleepSeconds = 1;
+void longRetrySleep(unsigned) { std::this_thread::sleep_for(std::chrono::seconds(g_retrySleepSeconds)); }
+
 int send(const char* device, int count, int payload) {
     xob::seams::setDevicePath(device);
     std::vector<std::uint8_t> filler(static_cast<std::size_t>(payload), 0x5A);
@@ -30,9 +34,15 @@ int send(const char* device, int count, int payload) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "send" && argc == 5) {
+    if (mode == "send" && (argc == 5 || argc == 6)) {
+        if (argc == 6) {
+            // The writer's pause between open attempts, made long enough that an exit waiting for
+            // it could not go unnoticed even on a loaded machine.
+            g_retrySleepSeconds = static_cast<unsigned>(std::atoi(argv[5]));
+            xob::seams::setSleepHook(&longRetrySleep);
+        }
         return send(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     }
-    std::fprintf(stderr, "usage: %s send DEVICE COUNT PAYLOAD\n", argv[0]);
+    std::fprintf(stderr, "usage: %s send DEVICE COUNT PAYLOAD [RETRY_SLEEP_SECONDS]\n", argv[0]);
     return 2;
 }

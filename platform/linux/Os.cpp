@@ -58,12 +58,10 @@ int openDevice(int accessMode) noexcept {
     // A FIFO without a reader would block a plain open for write-only access forever; opened
     // non-blocking it fails at once (ENXIO), which is what an absent device looks like. The
     // descriptor is switched back to blocking so that one write delivers one whole record.
+    // F_SETFL 0 clears O_NONBLOCK; the other status flags it governs are never set here.
     const int descriptor = ::open(devicePath(), accessMode | O_NONBLOCK | O_CLOEXEC);
     if (descriptor >= 0) {
-        const int flags = ::fcntl(descriptor, F_GETFL);
-        if (flags != -1) {
-            ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
-        }
+        ::fcntl(descriptor, F_SETFL, 0);
     }
     return descriptor;
 }
