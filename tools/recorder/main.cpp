@@ -1,12 +1,16 @@
 // xob-recorder: stands in for the recorder device on a Linux desk. Creates a FIFO at the device
-// path, prints one line per record that arrives and can append the raw records to a file.
+// path, prints one line per record that arrives (raw, or decoded by the code of xob-decode) and
+// can append the raw records to a file for later decoding.
+#include "Decoder.h"
 #include "FifoDevice.h"
+#include "Printer.h"
+
+#include <CLI/CLI.hpp>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <getopt.h>
 #include <string>
 
 #ifndef XOB_DEVICE_PATH
@@ -19,43 +23,49 @@ volatile std::sig_atomic_t g_stop = 0;
 
 void onSignal(int) { g_stop = 1; }
 
-void usage(std::FILE* out) {
-    std::fprintf(out,
-                 "Usage: xob-recorder [--output FILE] [--quiet] [DEVICE]\n"
-                 "\n"
-                 "Stands in for the recorder device: creates a FIFO at DEVICE (default %s),\n"
-                 "reads the command records that libxob writes to it and prints one line per\n"
-                 "record (command, function identifier, timestamp, payload in hex).\n"
-                 "Stops on SIGINT or SIGTERM, removes the FIFO and prints what it received.\n"
-                 "\n"
-                 "  -o, --output FILE  also append every raw record to FILE\n"
-                 "  -q, --quiet        print no line per record\n"
-                 "  -h, --help         show this text\n",
-                 XOB_DEVICE_PATH);
-}
+const char* const kDescription =
+    "Stands in for the recorder device: creates a FIFO at DEVICE, reads the command records that\n"
+    "libxob writes to it and prints one line per record. Stops on SIGINT or SIGTERM, removes the\n"
+    "FIFO and prints the count of records and bytes it received on standard error.";
+
+const char* const kFooter = R"(
+Without --decode a line shows the command, the function identifier, the timestamp and the payload
+in hex. With --decode it is the line xob-decode prints for the record (see xob-decode --help),
+with the record's offset counted in bytes received since the start.
+
+Examples:
+  xob-recorder --decode /tmp/xob                      watch entries arrive, by name
+  xob-recorder --output session.xob --quiet &         record now, decode later:
+  xob-decode session.xob
+)";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    CLI::App app(kDescription, "xob-recorder");
+    app.footer(kFooter);
+    app.get_formatter()->column_width(28);
+
+    std::string path = XOB_DEVICE_PATH;
     std::string output;
     bool quiet = false;
-    const option options[] = {{"output", required_argument, nullptr, 'o'},
-                              {"quiet", no_argument, nullptr, 'q'},
-                              {"help", no_argument, nullptr, 'h'},
-                              {nullptr, 0, nullptr, 0}};
-    for (int c; (c = getopt_long(argc, argv, "o:qh", options, nullptr)) != -1;) {
-        switch (c) {
-        case 'o': output = optarg; break;
-        case 'q': quiet = true; break;
-        case 'h': usage(stdout); return 0;
-        default: usage(stderr); return 2;
-        }
+    bool decode = false;
+    bool noHeader = false;
+    xob::decoder::PrintOptions options;
+    app.add_option("DEVICE", path, "path of the FIFO to create")->default_str(XOB_DEVICE_PATH);
+    app.add_option("-o,--output", output, "also append every raw record to FILE")->type_name("FILE");
+    app.add_flag("-d,--decode", decode, "print each record decoded, as xob-decode does");
+    app.add_flag("-j,--json", options.json, "with --decode: one JSON object per record (implies --decode)");
+    app.add_flag("--no-header", noHeader, "with --decode: no column titles");
+    app.add_flag("-q,--quiet", quiet, "print no line per record");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? 0 : 2;
     }
-    if (argc - optind > 1) {
-        usage(stderr);
-        return 2;
-    }
-    const std::string path = optind < argc ? argv[optind] : XOB_DEVICE_PATH;
+    decode = decode || options.json;
+    options.header = !noHeader;
 
     std::FILE* raw = nullptr;
     if (!output.empty()) {
@@ -78,26 +88,39 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "xob-recorder: listening on %s\n", path.c_str());
 
+    xob::decoder::RecordPrinter printer(stdout, options);
     unsigned long records = 0;
     unsigned long long bytes = 0;
+    const auto onRecord = [&](xob::recorder::Record&& record) {
+        const std::size_t offset = static_cast<std::size_t>(bytes);
+        ++records;
+        bytes += record.size();
+        if (raw != nullptr) {
+            std::fwrite(record.data(), 1, record.size(), raw);
+            std::fflush(raw);
+        }
+        if (quiet) {
+            return;
+        }
+        if (decode) {
+            printer.print(xob::decoder::decodeRecord(record.data(), record.size(), offset));
+        } else {
+            std::printf("%s\n", xob::recorder::describeRecord(record).c_str());
+        }
+        std::fflush(stdout);
+    };
     while (g_stop == 0) {
-        device.pump(-1, [&](xob::recorder::Record&& record) {
-            ++records;
-            bytes += record.size();
-            if (raw != nullptr) {
-                std::fwrite(record.data(), 1, record.size(), raw);
-                std::fflush(raw);
-            }
-            if (!quiet) {
-                std::printf("%s\n", xob::recorder::describeRecord(record).c_str());
-                std::fflush(stdout);
-            }
-        });
+        device.pump(-1, onRecord);
     }
+    device.pump(0, onRecord);  // what writers left in the FIFO before the signal
     device.unlink();
     if (raw != nullptr) {
         std::fclose(raw);
     }
-    std::fprintf(stderr, "xob-recorder: %lu records, %llu bytes\n", records, bytes);
+    std::fprintf(stderr, "xob-recorder: %lu records, %llu bytes", records, bytes);
+    if (decode && !quiet) {
+        std::fprintf(stderr, ", %zu damaged", printer.damaged());
+    }
+    std::fprintf(stderr, "\n");
     return 0;
 }

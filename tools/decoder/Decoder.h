@@ -1,0 +1,89 @@
+// Decoding of command records, one at a time or as a stream. Decoding never reads outside the
+// bytes it is given and never gives up on a stream: whatever does not fit the record format is
+// reported on the line of the record it belongs to, with that record's offset in the stream, and
+// decoding goes on with the next record.
+#ifndef XOB_TOOLS_DECODER_DECODER_H
+#define XOB_TOOLS_DECODER_DECODER_H
+
+#include "Catalogue.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace xob {
+namespace decoder {
+
+// The name of a command code (byte 4 of a record): "InitFiles", "LogEntry", "FlushFilesReady",
+// "SetActivFlag", "StopFlush"; null for other codes.
+const char* commandName(int command);
+
+constexpr std::size_t kHeaderSize = 8;
+constexpr std::size_t kLogEntryHeaderSize = 12;
+constexpr std::size_t kMaxRecordSize = 2056;
+
+struct Field;
+
+// A decoded value. Integers keep their signedness; texts and characters keep their raw 8-bit
+// bytes (the library records Latin-1); lists hold one field list per item.
+struct Value {
+    enum class Kind : std::uint8_t { Signed, Unsigned, Bool, Char, Text, Bytes, List };
+    Kind kind = Kind::Unsigned;
+    std::int64_t s = 0;
+    std::uint64_t u = 0;
+    std::string text;
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::vector<Field>> items;
+};
+
+struct Field {
+    const FieldLayout* layout;  // name, type and presentation
+    Value value;
+};
+
+struct DecodedRecord {
+    std::size_t offset = 0;  // of the record's first byte in the stream
+    std::size_t size = 0;    // bytes of the stream this record stands for
+    int command = -1;        // byte 4; -1 when the record is too short to have one
+    bool hasTimestamp = false;
+    std::uint32_t timestamp = 0;  // hundredths of a second
+    bool hasFunctionId = false;
+    std::uint16_t functionId = 0;
+    int sub = -1;  // the sub-identifier, -1 when the entry kind has none
+    const EntryKind* kind = nullptr;
+    std::vector<Field> fields;
+    std::vector<std::uint8_t> undecoded;  // bytes that no layout explains
+    std::vector<std::string> damage;
+
+    bool damaged() const { return !damage.empty(); }
+    // The entry's name, or the command's name for the other commands, or "?".
+    const char* name() const;
+};
+
+// Decodes one record held in `data[0, size)`. `size` is what the stream holds of it: normally its
+// length field + 2; less for a record cut off at the end of the stream.
+DecodedRecord decodeRecord(const std::uint8_t* data, std::size_t size, std::size_t offset = 0);
+
+// Decodes the payload of a log entry with this function identifier into `record` (kind, sub,
+// fields, undecoded bytes and damage).
+void decodePayload(std::uint16_t functionId, const std::uint8_t* payload, std::size_t size,
+                   DecodedRecord& record);
+
+struct StreamSummary {
+    std::size_t records = 0;  // lines produced, damaged ones included
+    std::size_t damaged = 0;
+    std::size_t bytes = 0;
+};
+
+// Cuts a stream of records by their length fields and decodes each. A length field that no
+// record can have makes the decoder look for the next place where a well-formed record starts;
+// the bytes in between are reported as one damaged line.
+StreamSummary decodeStream(const std::uint8_t* data, std::size_t size,
+                           const std::function<void(const DecodedRecord&)>& onRecord);
+
+}  // namespace decoder
+}  // namespace xob
+
+#endif
