@@ -304,7 +304,11 @@ void* writeToXobFunction(void*) noexcept {
         if (opened) {
             g_deviceUnavailable = false;
         }
-        g_queued -= static_cast<unsigned>(queue().deleteElement());
+        // Remove only the record this pass delivered. When the head was empty (a refused record
+        // started this writer), a record queued since then is now the head and still undelivered.
+        if (buffer != nullptr && size != 0) {
+            g_queued -= static_cast<unsigned>(queue().deleteElement());
+        }
         const bool ending = queue().isEmpty();
         if (ending) {
             XOB_ThreadActive = 0;
