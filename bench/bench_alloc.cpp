@@ -7,6 +7,7 @@
 // alloc/<entry>/threads:N runs bursts of 64 calls (split over N caller threads) from an idle
 // writer, like the latency benchmarks; the call that starts the writer thread is counted apart.
 // Glibc only (the counters forward to __libc_malloc and its kin).
+#include "support/BenchMain.h"
 #include "support/BenchSupport.h"
 #include "support/Cases.h"
 
@@ -281,32 +282,10 @@ void printTable() {
     }
 }
 
-class ProgressReporter : public benchmark::BenchmarkReporter {
-public:
-    bool ReportContext(const Context&) override { return true; }
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration) {
-                std::fprintf(stderr, "  ran %s\n", run.benchmark_name().c_str());
-            }
-        }
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<char*> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--bursts=", 9) == 0) {
-            g_bursts = std::max(10, std::atoi(argv[i] + 9));
-        } else {
-            rest.push_back(argv[i]);
-        }
-    }
-    int restCount = static_cast<int>(rest.size());
-    benchmark::Initialize(&restCount, rest.data());
-    if (benchmark::ReportUnrecognizedArguments(restCount, rest.data())) {
+    if (!xobbench::initialize(argc, argv, g_bursts)) {
         return 1;
     }
 
@@ -333,7 +312,7 @@ int main(int argc, char** argv) {
                 ->Unit(benchmark::kMillisecond);
         }
     }
-    ProgressReporter progress;
+    xobbench::ProgressReporter progress;
     benchmark::RunSpecifiedBenchmarks(&progress);
     benchmark::Shutdown();
 

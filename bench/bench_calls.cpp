@@ -18,6 +18,7 @@
 //
 // At the end a short table: ratios first, then the absolute figures of this machine. Each figure is
 // the median over the repetitions (--benchmark_repetitions), the range in brackets.
+#include "support/BenchMain.h"
 #include "support/BenchSupport.h"
 #include "support/Cases.h"
 #include "support/Floor.h"
@@ -500,35 +501,10 @@ void printTable(int repetitions) {
     }
 }
 
-// ---- Quiet progress reporter --------------------------------------------------------------------
-
-class ProgressReporter : public benchmark::BenchmarkReporter {
-public:
-    bool ReportContext(const Context&) override { return true; }
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration) {
-                std::fprintf(stderr, "  ran %s\n", run.benchmark_name().c_str());
-            }
-        }
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Our own options first (--bursts=N), then Google Benchmark's.
-    std::vector<char*> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--bursts=", 9) == 0) {
-            g_bursts = std::max(10, std::atoi(argv[i] + 9));
-        } else {
-            rest.push_back(argv[i]);
-        }
-    }
-    int restCount = static_cast<int>(rest.size());
-    benchmark::Initialize(&restCount, rest.data());
-    if (benchmark::ReportUnrecognizedArguments(restCount, rest.data())) {
+    if (!xobbench::initialize(argc, argv, g_bursts)) {
         return 1;
     }
 
@@ -563,7 +539,7 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMillisecond);
     }
 
-    ProgressReporter progress;
+    xobbench::ProgressReporter progress;
     benchmark::RunSpecifiedBenchmarks(&progress);
     benchmark::Shutdown();
 
