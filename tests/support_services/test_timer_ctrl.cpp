@@ -123,6 +123,11 @@ TEST(TimerCtrl, RepeatingClientTicksUntilUnregistered) {
 Client* s_leftRegistered[2];  // still reachable at exit, so no leak is reported either
 
 TEST(TimerCtrl, ProcessEndsNormallyWithClientsStillRegistered) {
+    if (std::getenv("XOBTEST_EMULATED") != nullptr) {
+        // qemu-user (7.2) aborts with an internal assertion when the forked child of a threaded
+        // process starts a thread; the emulator, not the controller, cannot run this test.
+        GTEST_SKIP() << "qemu-user cannot start threads in a forked child of a threaded process";
+    }
     const pid_t child = fork();
     ASSERT_NE(child, -1);
     if (child == 0) {
