@@ -4,6 +4,7 @@
 #include <xob/GXob.h>
 
 #include "DeviceStandIn.h"
+#include "ForkSupport.h"
 #include "SyslogCapture.h"
 #include "channel/RecordBuilder.h"
 
@@ -143,17 +144,7 @@ void sendTagged(std::uint8_t process, std::uint32_t sequence, int payload) {
 }
 
 TEST_F(Lifetime, ForkedChildRecordsNormallyAndNothingIsDeliveredTwice) {
-    if (std::getenv("XOBTEST_EMULATED") != nullptr) {
-        // qemu-user (7.2) aborts with an internal assertion when the forked child of a threaded
-        // process starts a thread; the emulator, not the library, cannot run this test.
-        GTEST_SKIP() << "qemu-user cannot start threads in a forked child of a threaded process";
-    }
-#if defined(__SANITIZE_ADDRESS__)
-    // Under AddressSanitizer this child's writer thread once never ran within 10 s in CI (the cause
-    // is not established; the sanitizer runtime's own locks at fork are suspected). The same test
-    // runs natively and under ThreadSanitizer, and the fork stress scenario runs under ASan.
-    GTEST_SKIP() << "not run under AddressSanitizer (a forked child's writer thread was seen not to start)";
-#endif
+    XOBTEST_SKIP_WITHOUT_FORKED_CHILDREN();
     device->pause(true);
     constexpr std::uint32_t kParentRecords = 60;  // more than the FIFO holds: the writer blocks
     for (std::uint32_t i = 0; i < kParentRecords; ++i) {

@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -96,7 +97,8 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_children.push_back({pid, forkedNs});
     }
-    // No more children will be added; the thread ends once all are reaped, or after `limit`.
+    // No more children will be added; the thread ends once all are reaped. Those still running
+    // after `limit` are killed (and not counted clean).
     void finish(std::chrono::seconds limit) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_deadline = Clock::now() + limit;
@@ -128,7 +130,17 @@ private:
                     }
                     child = m_children.erase(child);
                 }
-                if (m_finishing && (m_children.empty() || Clock::now() > m_deadline)) {
+                if (m_finishing && !m_children.empty() && Clock::now() > m_deadline) {
+                    // A hung child must not outlive the run: it would keep the test's output
+                    // open, and the runner would wait for it long after the verdict.
+                    for (const Child& child : m_children) {
+                        std::fprintf(stderr, "child %d did not end in time; killed\n", static_cast<int>(child.pid));
+                        kill(child.pid, SIGKILL);
+                        waitpid(child.pid, nullptr, 0);
+                    }
+                    m_children.clear();
+                }
+                if (m_finishing && m_children.empty()) {
                     return;
                 }
             }

@@ -1,4 +1,5 @@
 #include "Eventually.h"
+#include "ForkSupport.h"
 
 #include <xob/support/TimerCtrl.h>
 
@@ -123,11 +124,7 @@ TEST(TimerCtrl, RepeatingClientTicksUntilUnregistered) {
 Client* s_leftRegistered[2];  // still reachable at exit, so no leak is reported either
 
 TEST(TimerCtrl, ProcessEndsNormallyWithClientsStillRegistered) {
-    if (std::getenv("XOBTEST_EMULATED") != nullptr) {
-        // qemu-user (7.2) aborts with an internal assertion when the forked child of a threaded
-        // process starts a thread; the emulator, not the controller, cannot run this test.
-        GTEST_SKIP() << "qemu-user cannot start threads in a forked child of a threaded process";
-    }
+    XOBTEST_SKIP_WITHOUT_FORKED_CHILDREN();
     const pid_t child = fork();
     ASSERT_NE(child, -1);
     if (child == 0) {
