@@ -28,11 +28,13 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <poll.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -240,8 +242,8 @@ std::uint64_t libraryRound(CallerThreads& callers, std::uint64_t& writerStarts) 
 
 // A bare loop on one thread (the design has one writer): per record open, one write, close.
 // Variants, to tell where the library's delivery differs from that loop:
-// - `platformOpen`: open as the library's Linux platform layer does (it must not block on a FIFO
-//   without a reader): O_NONBLOCK, then F_GETFL and F_SETFL to make the descriptor blocking again.
+// - `platformOpen`: open and write as the library's Linux platform layer does (it must not block on
+//   a FIFO without a reader): O_NONBLOCK, and on a full FIFO a poll for room before the write again.
 // - `freshThread`: the loop runs in a thread started for the burst and ended after it, as the
 //   library's writer is.
 enum class Loop { Bare, PlatformOpen, PlatformOpenFreshThread };
@@ -255,18 +257,12 @@ std::uint64_t bareRound(CallerThreads& callers, const unsigned char* record, std
     const auto deliver = [&] {
         for (int i = 0; i < kDeliveryBurst; ++i) {
             int descriptor = -1;
-            if (platformOpen) {
-                descriptor = ::open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-                if (descriptor >= 0) {
-                    const int flags = ::fcntl(descriptor, F_GETFL);
-                    ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
-                }
-            } else {
-                descriptor = ::open(path, O_WRONLY | O_CLOEXEC);
-            }
+            descriptor = ::open(path, O_WRONLY | O_CLOEXEC | (platformOpen ? O_NONBLOCK : 0));
             if (descriptor >= 0) {
-                const ssize_t written = ::write(descriptor, record, size);
-                static_cast<void>(written);
+                while (::write(descriptor, record, size) < 0 && platformOpen && errno == EAGAIN) {
+                    pollfd watched{descriptor, POLLOUT, 0};
+                    ::poll(&watched, 1, -1);
+                }
                 ::close(descriptor);
             }
         }

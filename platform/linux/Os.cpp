@@ -2,11 +2,15 @@
 // syslog(3) at LOG_DEBUG, and a device open that never blocks on a FIFO without a reader.
 #include "platform/Os.h"
 
+#include <xob/GXob.h>
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
 #include <pthread.h>
 #include <syslog.h>
 #include <unistd.h>
@@ -17,6 +21,9 @@
 
 namespace xob {
 namespace platform {
+
+// writeDevice relies on a FIFO taking a whole record in one write or none of it.
+static_assert(sizeof(SClientToDevXob) <= PIPE_BUF, "a record fits in one atomic FIFO write");
 
 bool monotonicNanoseconds(std::uint64_t& nanoseconds) noexcept {
     timespec now{};
@@ -57,22 +64,38 @@ const char* devicePath() noexcept {
 int openDevice(int accessMode) noexcept {
     // A FIFO without a reader would block a plain open for write-only access forever; opened
     // non-blocking it fails at once (ENXIO), which is what an absent device looks like. The
-    // descriptor is switched back to blocking so that one write delivers one whole record.
-    // F_SETFL 0 clears O_NONBLOCK; the other status flags it governs are never set here.
-    const int descriptor = ::open(devicePath(), accessMode | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor >= 0) {
-        ::fcntl(descriptor, F_SETFL, 0);
-    }
-    return descriptor;
+    // descriptor stays non-blocking: writeDevice waits for room itself, which costs nothing while
+    // the device keeps up, where switching the descriptor back would cost a call per record.
+    return ::open(devicePath(), accessMode | O_NONBLOCK | O_CLOEXEC);
 }
 
-ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept {
+namespace {
+
+ssize_t writeOnce(int descriptor, const void* data, std::size_t size) noexcept {
 #ifdef XOB_TEST_SEAMS
     if (seams::WriteHook hook = seams::writeHook()) {
         return hook(descriptor, data, size);
     }
 #endif
     return ::write(descriptor, data, size);
+}
+
+}  // namespace
+
+ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept {
+    for (;;) {
+        const ssize_t written = writeOnce(descriptor, data, size);
+        if (written >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+            return written;
+        }
+        // The device is full: wait for room, as a blocking write would. A record is shorter than
+        // PIPE_BUF, so a FIFO takes all of it or none, and the retry writes the whole record.
+        // An interrupted wait ends like an interrupted write (-1, EINTR).
+        pollfd watched{descriptor, POLLOUT, 0};
+        if (::poll(&watched, 1, -1) < 0) {
+            return -1;
+        }
+    }
 }
 
 void closeDevice(int descriptor) noexcept { ::close(descriptor); }
