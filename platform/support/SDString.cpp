@@ -1,6 +1,8 @@
 // SDString: UTF-8 in and out, 8-bit conversion, number text and place-marker filling.
 #include <xob/support/SDString.h>
 
+#include <cstring>
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -224,9 +226,18 @@ SDString SDString::FromNumber(long value, long base) noexcept {
 }
 
 SDString& SDString::Append(const char* utf8) noexcept {
+    if (utf8 == nullptr) return *this;
+    // Decoded in place: a piece has at most as many characters as bytes, so one reservation
+    // covers it and no temporary string is built. A failed reservation leaves the text as it was.
+    const std::size_t before = m_text.size();
     try {
-        m_text += decoded(utf8);
+        m_text.reserve(before + std::strlen(utf8));
+        decodeUtf8(utf8, [this](char32_t code) {
+            m_text.push_back(code);
+            return true;
+        });
     } catch (...) {
+        m_text.resize(before);
     }
     return *this;
 }

@@ -47,6 +47,9 @@ TEST(SDString, Utf8RoundTripAppendAndExactComparison) {
     EXPECT_FALSE(name == "navigation");
     EXPECT_FALSE(name == "Navigatio");
     EXPECT_FALSE(name == "Navigations");
+    SDString decoded("x");
+    decoded.Append("\xC3\xA9\xE2\x82").Append(nullptr).Append("\xF0\x9F\x98\x80!");
+    EXPECT_EQ(decoded.ToUtf8(), "x\xC3\xA9\xEF\xBF\xBD\xF0\x9F\x98\x80!") << "each piece decoded on its own";
     SDString copy(name);
     name.Clear();
     EXPECT_TRUE(name == "");
