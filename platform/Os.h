@@ -1,6 +1,7 @@
 // The operating-system services the recorder channel uses: the monotonic clock, the system log,
-// sleeping, the recorder device and detached threads. One implementation per platform lives
-// beside this header (qnx/, linux/); nothing else in the library touches these interfaces directly.
+// sleeping, the recorder device and detached threads. What differs per platform lives beside this
+// header in qnx/ and linux/, what POSIX gives both in posix/; nothing else in the library touches
+// these interfaces directly.
 #ifndef XOB_PLATFORM_OS_H
 #define XOB_PLATFORM_OS_H
 

@@ -1,17 +1,16 @@
 // Linux (and other POSIX desks): the monotonic clock through clock_gettime, the system log through
-// syslog(3) at LOG_DEBUG, and a device open that never blocks on a FIFO without a reader.
+// syslog(3) at LOG_DEBUG, and a device open that never blocks on a FIFO without a reader (the rest
+// is in posix/).
 #include "platform/Os.h"
 
 #include <xob/GXob.h>
 
 #include <cerrno>
 #include <cstdarg>
-#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
-#include <pthread.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -40,25 +39,6 @@ void systemLog(const char* format, ...) noexcept {
     va_start(arguments, format);
     vsyslog(LOG_DEBUG, format, arguments);
     va_end(arguments);
-}
-
-void sleepSeconds(unsigned seconds) noexcept {
-#ifdef XOB_TEST_SEAMS
-    if (seams::SleepHook hook = seams::sleepHook()) {
-        hook(seconds);
-        return;
-    }
-#endif
-    ::sleep(seconds);
-}
-
-const char* devicePath() noexcept {
-#ifdef XOB_TEST_SEAMS
-    if (const char* path = seams::devicePath()) {
-        return path;
-    }
-#endif
-    return XOB_DEVICE_PATH;
 }
 
 int openDevice(int accessMode) noexcept {
@@ -96,39 +76,6 @@ ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept
             return -1;
         }
     }
-}
-
-void closeDevice(int descriptor) noexcept { ::close(descriptor); }
-
-void* allocateRecord(std::size_t size) noexcept {
-#ifdef XOB_TEST_SEAMS
-    if (seams::AllocationHook hook = seams::allocationHook()) {
-        return hook(size);
-    }
-#endif
-    return std::malloc(size);
-}
-
-int startDetachedThread(void* (*routine)(void*)) noexcept {
-#ifdef XOB_TEST_SEAMS
-    if (seams::ThreadStartHook hook = seams::threadStartHook()) {
-        if (const int error = hook()) {
-            return error;
-        }
-    }
-#endif
-    pthread_attr_t attributes;
-    int error = pthread_attr_init(&attributes);
-    if (error != 0) {
-        return error;
-    }
-    error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-    if (error == 0) {
-        pthread_t thread;
-        error = pthread_create(&thread, &attributes, routine, nullptr);
-    }
-    pthread_attr_destroy(&attributes);
-    return error;
 }
 
 }  // namespace platform

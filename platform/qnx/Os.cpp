@@ -1,12 +1,10 @@
 // QNX Neutrino: ClockTime on the monotonic clock, slogf with the transport's operation code and
-// severity, and the device reached over the network file system. This branch is not compiled in
+// severity, and the device reached over the network file system (the rest is in posix/). This branch is not compiled in
 // this repository's CI; keep it this small.
 #include "platform/Os.h"
 
 #include <cstdarg>
-#include <cstdlib>
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/neutrino.h>
 #include <sys/slog.h>
 #include <time.h>
@@ -36,32 +34,10 @@ void systemLog(const char* format, ...) noexcept {
     va_end(arguments);
 }
 
-void sleepSeconds(unsigned seconds) noexcept { ::sleep(seconds); }
-
-const char* devicePath() noexcept { return XOB_DEVICE_PATH; }
-
 int openDevice(int accessMode) noexcept { return ::open(devicePath(), accessMode | O_CLOEXEC); }
 
 ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept {
     return ::write(descriptor, data, size);
-}
-
-void closeDevice(int descriptor) noexcept { ::close(descriptor); }
-
-void* allocateRecord(std::size_t size) noexcept { return std::malloc(size); }
-
-int startDetachedThread(void* (*routine)(void*)) noexcept {
-    pthread_attr_t attributes;
-    int error = pthread_attr_init(&attributes);
-    if (error != 0) {
-        return error;
-    }
-    error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-    if (error == 0) {
-        error = pthread_create(nullptr, &attributes, routine, nullptr);
-    }
-    pthread_attr_destroy(&attributes);
-    return error;
 }
 
 }  // namespace platform
