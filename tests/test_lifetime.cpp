@@ -3,6 +3,7 @@
 // unloading the library under a running writer, and fork() while the writer is busy.
 #include <xob/GXob.h>
 
+#include "ChildProcess.h"
 #include "DeviceStandIn.h"
 #include "ForkSupport.h"
 #include "SyslogCapture.h"
@@ -12,14 +13,10 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <csignal>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
-
-extern char** environ;
+#include <utility>
 
 using xobtest::Bytes;
 using xobtest::DeviceStandIn;
@@ -27,39 +24,9 @@ using xobtest::SyslogCapture;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct ChildResult {
-    int status = -1;  // exit status, or -1 when it did not exit normally in time
-    std::chrono::milliseconds elapsed{0};
-};
-
-ChildResult runChild(std::vector<std::string> arguments, int timeoutMs = 20000) {
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-        argv.push_back(&argument[0]);
-    }
-    argv.push_back(nullptr);
-    ChildResult result;
-    const auto start = Clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-        return result;
-    }
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (Clock::now() - start > std::chrono::milliseconds(timeoutMs)) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return result;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    result.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-    if (WIFEXITED(status)) {
-        result.status = WEXITSTATUS(status);
-    }
-    return result;
+// The helper programs end within seconds; 20 s means one has hung.
+xobtest::ChildRun runChild(std::vector<std::string> arguments) {
+    return xobtest::runChild(std::move(arguments), std::chrono::milliseconds(20000));
 }
 
 std::vector<std::string> childLines() {
@@ -88,7 +55,7 @@ protected:
 };
 
 TEST_F(Lifetime, ExitDeliversWhatTheWriterCanStillDeliver) {
-    const ChildResult child = runChild({XOBTEST_LIFETIME_CHILD, "send", device->path(), "100", "200"});
+    const xobtest::ChildRun child = runChild({XOBTEST_LIFETIME_CHILD, "send", device->path(), "100", "200"});
     ASSERT_EQ(child.status, 0);
     const std::vector<Bytes> records = device->take(100);
     ASSERT_EQ(records.size(), 100u);
@@ -101,7 +68,7 @@ TEST_F(Lifetime, ExitDeliversWhatTheWriterCanStillDeliver) {
 TEST_F(Lifetime, ExitWithAStalledDeviceWaitsAtMostASecondAndReportsTheRest) {
     XOB_REQUIRE_SYSLOG();
     device->pause(true);  // the FIFO fills up and the writer blocks inside write()
-    const ChildResult child = runChild({XOBTEST_LIFETIME_CHILD, "send", device->path(), "100", "2000"});
+    const xobtest::ChildRun child = runChild({XOBTEST_LIFETIME_CHILD, "send", device->path(), "100", "2000"});
     ASSERT_EQ(child.status, 0) << "the child must exit cleanly";
     EXPECT_LT(child.elapsed, std::chrono::milliseconds(6000)) << "a blocked writer must not hold exit up";
     EXPECT_GE(child.elapsed, std::chrono::milliseconds(900)) << "it gave the writer its second";
@@ -123,7 +90,7 @@ TEST_F(Lifetime, ExitWithAStalledDeviceWaitsAtMostASecondAndReportsTheRest) {
 TEST_F(Lifetime, ExitIsNotHeldUpByAWriterRetryingAnAbsentDevice) {
     XOB_REQUIRE_SYSLOG();
     // The child's writer pauses 30 s between open attempts; exit must not wait for that pause.
-    const ChildResult child =
+    const xobtest::ChildRun child =
         runChild({XOBTEST_LIFETIME_CHILD, "send", device->path() + ".absent", "5", "8", "30"});
     ASSERT_EQ(child.status, 0);
     EXPECT_LT(child.elapsed, std::chrono::milliseconds(10000));
@@ -131,7 +98,7 @@ TEST_F(Lifetime, ExitIsNotHeldUpByAWriterRetryingAnAbsentDevice) {
 }
 
 TEST_F(Lifetime, UnloadingTheLibraryUnderARunningWriterIsSafe) {
-    const ChildResult child = runChild({XOBTEST_UNLOAD_CHILD, XOBTEST_LIBRARY, device->path(), "50"});
+    const xobtest::ChildRun child = runChild({XOBTEST_UNLOAD_CHILD, XOBTEST_LIBRARY, device->path(), "50"});
     ASSERT_EQ(child.status, 0);
     const std::vector<Bytes> records = device->take(50);
     ASSERT_EQ(records.size(), 50u);

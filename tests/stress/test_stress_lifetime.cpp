@@ -6,6 +6,7 @@
 #include <xob/GXob.h>
 
 #include "ChildBoard.h"
+#include "ChildProcess.h"
 #include "DeviceStandIn.h"
 #include "ForkSupport.h"
 #include "StressKit.h"
@@ -14,16 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
-#include <fstream>
-#include <sstream>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 using namespace xobstress;
 using std::chrono::milliseconds;
@@ -31,63 +24,7 @@ using xobtest::DeviceStandIn;
 
 namespace {
 
-std::uint64_t monotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1000000000u + static_cast<std::uint64_t>(now.tv_nsec);
-}
-
-struct ChildRun {
-    bool exited = false;  // ended by itself (not killed by the time limit or a signal)
-    int status = -1;
-    std::uint64_t endedNs = 0;
-    std::string errors;  // its standard error
-};
-
-// Runs the child program with `arguments`, its standard error going to `errorPath`.
-ChildRun runChild(std::vector<std::string> arguments, const std::string& errorPath, milliseconds limit) {
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-        argv.push_back(&argument[0]);
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    // A process group of its own, so that the time limit ends its forked children as well.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    ChildRun run;
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        run.errors = "cannot start the child program";
-        return run;
-    }
-    const Clock::time_point deadline = Clock::now() + limit;
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (Clock::now() > deadline) {
-            kill(-pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            run.errors = "killed after the time limit\n";
-            return run;
-        }
-        std::this_thread::sleep_for(milliseconds(1));
-    }
-    run.endedNs = monotonicNs();
-    run.exited = WIFEXITED(status);
-    run.status = run.exited ? WEXITSTATUS(status) : -1;
-    std::ifstream in(errorPath);
-    std::stringstream text;
-    text << in.rdbuf();
-    run.errors += text.str();
-    return run;
-}
+using xobtest::ChildRun;
 
 // Of the records neither delivered nor reported one by one: how many the exit report's count covers
 // (what was left in the ring; the record being written may have arrived), and how many entry calls
@@ -134,7 +71,7 @@ protected:
 
     ChildRun run(std::vector<std::string> arguments, milliseconds limit) {
         arguments.insert(arguments.begin(), XOBSTRESS_CHILD);
-        return runChild(arguments, dir + "/stderr", limit);
+        return xobtest::runChild(arguments, limit, dir + "/stderr");
     }
 
     // Books what the child's producers (ids) sent, waits for the rest to arrive and be logged.

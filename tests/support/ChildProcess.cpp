@@ -1,0 +1,76 @@
+#include "ChildProcess.h"
+
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace xobtest {
+
+namespace {
+
+std::uint64_t monotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000000000u + static_cast<std::uint64_t>(now.tv_nsec);
+}
+
+}  // namespace
+
+ChildRun runChild(std::vector<std::string> arguments, std::chrono::milliseconds limit, const std::string& errorPath) {
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(&argument[0]);
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!errorPath.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+    }
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    ChildRun run;
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        run.errors = "cannot start the child program";
+        return run;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() - start > limit) {
+            kill(-pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            run.errors = "killed after the time limit\n";
+            return run;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    run.endedNs = monotonicNs();
+    run.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    run.exited = WIFEXITED(status);
+    run.status = run.exited ? WEXITSTATUS(status) : -1;
+    if (!errorPath.empty()) {
+        std::ifstream in(errorPath);
+        std::stringstream text;
+        text << in.rdbuf();
+        run.errors += text.str();
+    }
+    return run;
+}
+
+}  // namespace xobtest
