@@ -13,14 +13,18 @@ done
 if find "$work/prefix" -path '*/xob/*' -name '*.h' | xargs grep -l 'Seams\|platform/' ; then
   echo "installed headers refer to internal headers"; exit 1
 fi
+# The consumers start without LD_LIBRARY_PATH: the installed one through its RUNPATH (the example's
+# way), the pkg-config one through the rpath the README shows.
 cmake -S "$source_dir/examples/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/consumer" >/dev/null
-LD_LIBRARY_PATH="$work/prefix/lib:$work/prefix/lib64:${LD_LIBRARY_PATH:-}" "$work/consumer/consumer"
+cmake --install "$work/consumer" --prefix "$work/app" >/dev/null
+env -u LD_LIBRARY_PATH "$work/app/bin/consumer"
 
 pc_dir=$(dirname "$(find "$work/prefix" -name xob.pc | head -n1)")
-flags=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs xob)
-c++ -std=c++17 "$source_dir/examples/consumer/consumer.cpp" $flags -o "$work/consumer-pc"
-LD_LIBRARY_PATH="$work/prefix/lib:${LD_LIBRARY_PATH:-}" "$work/consumer-pc"
+export PKG_CONFIG_PATH="$pc_dir"
+c++ "$source_dir/examples/consumer/consumer.cpp" $(pkg-config --cflags --libs xob) \
+  -Wl,-rpath,"$(pkg-config --variable=libdir xob)" -o "$work/consumer-pc"
+env -u LD_LIBRARY_PATH "$work/consumer-pc"
 soname=$(objdump -p "$(find "$work/prefix" -name 'libxob.so.*.*' | head -n1)" | awk '/SONAME/ {print $2}')
 [[ "$soname" == libxob.so.1 ]] || { echo "unexpected SONAME $soname"; exit 1; }
 echo "install package: find_package, pkg-config and SONAME $soname all good"

@@ -3,8 +3,9 @@
 #include <cstdio>
 
 int main() {
-    // With no recorder device present this returns -1 at once; the library never blocks a caller.
+    // Queued at once; the library's writer thread delivers it to the recorder device (with no
+    // device present the record is dropped and reported in the system log: a caller never waits).
+    GXob::WatchDogHDU_LogEntry("consumer", "built against the installed libxob", false, 0);
     std::printf("set active flag: %d\n", GXob::writeSetXobActivFlag(true));
-    std::printf("writer thread active: %d\n", GXob::getXOBThreadActive() ? 1 : 0);
     return 0;
 }
