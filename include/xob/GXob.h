@@ -4,6 +4,18 @@
 //
 // Every multi-byte value of a record is little-endian on the wire, whatever the host; values are
 // stored byte by byte, so a record may be built at any offset without alignment concerns.
+//
+// Texts are recorded as their bytes, up to the NUL and cut to the field's cap (the cap counts the
+// NUL); nothing is converted. The recorder reads them as Latin-1 (ISO 8859-1), and so does
+// xob-decode: convert before calling. "München" passed as UTF-8 arrives as the bytes
+// 4D C3 BC 6E ... and decodes as "MÃ¼nchen"; passed as Latin-1 (4D FC 6E ...) it decodes as itself.
+// Every text and byte block is only read, during the call. A few entries declare a text as
+// `char*` (SYSHDU_LogEntry, DiagnosisHDU_LogEntry, GEPB_LogEntry, the WLAN server and profile
+// entries); they do not write to it either, and keep `char*` because callers pass null there.
+// From a literal or a std::string:
+//
+//     std::string reason = "watchdog reset";
+//     GXob::SYSHDU_LogEntry(const_cast<char*>("power"), &reason[0], false, 0);
 #ifndef XOB_GXOB_H
 #define XOB_GXOB_H
 

@@ -78,10 +78,12 @@ enum eWlanEnc : int {
 // Telephone fixed events, 0x410.
 XOB_EXPORT void TelFix_Boot_LogEntry(bool useCallerTime, int callerTime) noexcept;
 // Records nothing when `info` is null. Text cap 128.
+// info: set by the calling component.
 XOB_EXPORT void TelFix_CallDropped_LogEntry(const char* info, bool useCallerTime,
                                             int callerTime) noexcept;
 
 // Bluetooth fixed events, 0x411: the selector alone, or the selector and a version text (cap 81).
+// version: the module's version text; set by the calling component.
 XOB_EXPORT void BTFix_Generic_Logging(BTFixSelector selector, bool useCallerTime,
                                       int callerTime) noexcept;
 XOB_EXPORT void BTFix_Boot_LogEntry(bool useCallerTime, int callerTime) noexcept;
@@ -95,18 +97,24 @@ XOB_EXPORT void BTFix_MarvellVersion_LogEntry(const char* version, bool useCalle
 
 // Bluetooth log data, 0x412. The connection drop records nothing when either text is null; its
 // two values come first, then `device` (cap 50) and `reason` (cap 128).
+// device, reason: set by the calling component.
+// value1, value2: set by the calling component.
+// code (exception): set by the calling component.
 XOB_EXPORT void BTLog_ConnectionDrop_LogEntry(const char* device, const char* reason,
                                               unsigned int value1, unsigned int value2,
                                               bool useCallerTime, int callerTime) noexcept;
 XOB_EXPORT void BTLog_Exception_LogEntry(unsigned int code, bool useCallerTime,
                                          int callerTime) noexcept;
 
-// GEPB, 0x413: records nothing when `text` is null.
+// GEPB, 0x413: records nothing when `text` is null. The text is only read (char* for callers that
+// pass null; see <xob/GXob.h> for passing a literal or a std::string).
+// text: set by the calling component.
 XOB_EXPORT void GEPB_LogEntry(GEPBEvent event, char* text, bool useCallerTime,
                               int callerTime) noexcept;
 
 // Telephone log data, 0x414. The five texts follow one another; caps 16, 8, 30, 50, 50 and
 // 18, 16, 16, 16, 32.
+// text1 ... text5: set by the calling component.
 XOB_EXPORT void Tel_CallDropDynamicData_LogEntry(const char* text1, const char* text2,
                                                  const char* text3, const char* text4,
                                                  const char* text5, bool useCallerTime,
@@ -115,11 +123,17 @@ XOB_EXPORT void Tel_StaticData_LogEntry(const char* text1, const char* text2, co
                                         const char* text4, const char* text5, bool useCallerTime,
                                         int callerTime) noexcept;
 // Records nothing when `info` is null. Text cap 128.
+// info: set by the calling component.
 XOB_EXPORT void Tel_Exception_LogEntry(const char* info, bool useCallerTime,
                                        int callerTime) noexcept;
 
 // WLAN events, 0x741. Entries taking a 6-byte block or a server name record nothing when it is
-// null. Server names are capped at 64.
+// null. Server names are capped at 64. Blocks and names are only read (char* and unsigned char*
+// for callers that pass null; see <xob/GXob.h> for passing a literal or a std::string).
+// value1, value2 (client): set by the calling component.
+// address: the 6-byte block; set by the calling component.
+// server: the UPnP server's name; set by the calling component.
+// error: set by the calling component.
 XOB_EXPORT void WLAN_client_LogEntry(unsigned char value1, unsigned char value2,
                                      unsigned char* address, bool useCallerTime,
                                      int callerTime) noexcept;
@@ -137,7 +151,9 @@ XOB_EXPORT void WLAN_errorOccured_LogEntry(unsigned short error, bool useCallerT
 
 // WLAN profile, 0x740, without sub-identifier: `name` (cap 33), six one-byte fields, then the
 // four texts stored back to back at `texts` (cap 65 each). Records nothing when `name` or `texts`
-// is null.
+// is null. Both are only read (char* for callers that pass null).
+// name, texts: the profile's name and its four texts; set by the calling component.
+// value1, value2, value3: set by the calling component.
 XOB_EXPORT void WLAN_SetProfile_LogEntry(char* name, unsigned char value1, eWlanOpMode opMode,
                                          unsigned char value2, eWlanAuth auth, eWlanEnc enc,
                                          unsigned char value3, char* texts, bool useCallerTime,
@@ -145,6 +161,7 @@ XOB_EXPORT void WLAN_SetProfile_LogEntry(char* name, unsigned char value1, eWlan
 
 // PSD errors, 0x429: the selector, `value`, then the first `count` bytes of `bytes`, at most 8
 // (none for a negative count). Records nothing when `bytes` is null.
+// value, bytes, count: set by the calling component.
 XOB_EXPORT void PSD_MsgErrorHDU_LogEntry(PSDSelector selector, unsigned char value,
                                          const unsigned char* bytes, int count,
                                          bool useCallerTime, int callerTime) noexcept;
@@ -163,6 +180,7 @@ XOB_EXPORT void PSD_PSD02_ErrorMsgHDU_LogEntry(unsigned char value, const unsign
 XOB_EXPORT void PSD_GatewayMissingHDU_LogEntry(bool useCallerTime, int callerTime) noexcept;
 
 // MOST navigation guide, 0x428.
+// drops (frame drops), message (error message): set by the calling component.
 XOB_EXPORT void MostNavGuide_FramedropsHDU_LogEntry(EFrameDropReason reason, unsigned int drops,
                                                     bool useCallerTime, int callerTime) noexcept;
 XOB_EXPORT void MostNavGuide_ErrorMsgHDU_LogEntry(const char* message, bool useCallerTime,

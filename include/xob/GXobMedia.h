@@ -125,49 +125,60 @@ struct SXOBListEntry {
 
 // Every entry ends with the pair (useCallerTime, callerTime): when useCallerTime is set, the low
 // 24 bits of callerTime are the record's timestamp instead of the monotonic clock.
+// Above each entry, the plain values it takes; like the fields of the three records above, they
+// are set by the calling component, and the entries record them as given.
 
 // Sub-identifier 0: the first min(count, 20) media-list records (none if `entries` is null).
 XOB_EXPORT void Media_MediaListDump(const SMediaListEntry* entries, unsigned char count,
                                     bool useCallerTime, int callerTime) noexcept;
 // 1
+// ui16Value: set by the calling component.
 XOB_EXPORT void Media_MediaEventOpticalDrive(MediaEventType eventType, MediaType mediaType,
                                              unsigned short ui16Value, bool useCallerTime,
                                              int callerTime) noexcept;
 // 2: the texts come first (caps 128 and 32), the u16 behind them.
+// ui16Value, text, shortText: set by the calling component.
 XOB_EXPORT void Media_MediaEventExternalDevice(unsigned short ui16Value, const char* text,
                                                const char* shortText, bool useCallerTime,
                                                int callerTime) noexcept;
 // 3
+// ui16Value1, ui16Value2, ui64Value: set by the calling component.
 XOB_EXPORT void Media_RecorderEvent(unsigned short ui16Value1, MediaRecorderEventType eventType,
                                     unsigned short ui16Value2, unsigned long long ui64Value,
                                     bool useCallerTime, int callerTime) noexcept;
 // 4: the text comes first (cap 128).
+// ui8Value, ui16Value1, ui16Value2, text: set by the calling component.
 XOB_EXPORT void Media_AsyncException(DSIType dsiType, unsigned char ui8Value,
                                      unsigned short ui16Value1, unsigned short ui16Value2,
                                      const char* text, bool useCallerTime,
                                      int callerTime) noexcept;
 // 5
+// ui16Value, ui8Value1, ui8Value2, i32Value: set by the calling component.
 XOB_EXPORT void Media_PlayerLogEntry(unsigned short ui16Value, unsigned char ui8Value1,
                                      unsigned char ui8Value2, int i32Value, bool useCallerTime,
                                      int callerTime) noexcept;
 // 6
+// ui8Value1, ui8Value2, ui16Value1 ... ui16Value4: set by the calling component.
 XOB_EXPORT void Media_PlayerDSILogEntry(unsigned char ui8Value1, unsigned char ui8Value2,
                                         unsigned short ui16Value1, unsigned short ui16Value2,
                                         MediaType mediaType1, unsigned short ui16Value3,
                                         unsigned short ui16Value4, MediaType mediaType2,
                                         bool useCallerTime, int callerTime) noexcept;
 // 7: the text comes first (cap 128).
+// ui64Value, ui16Value, ui8Value1, ui8Value2, ui8Value3, text: set by the calling component.
 XOB_EXPORT void Media_PlaybackErrorLogEntry(unsigned long long ui64Value,
                                             unsigned short ui16Value, unsigned char ui8Value1,
                                             unsigned char ui8Value2, unsigned char ui8Value3,
                                             const char* text, bool useCallerTime,
                                             int callerTime) noexcept;
 // 8
+// ui16Value, ui8Value1, ui8Value2, ui8Value3, ui8Value4: set by the calling component.
 XOB_EXPORT void Media_PlayerDSIRequest(unsigned short ui16Value, unsigned char ui8Value1,
                                        unsigned char ui8Value2, unsigned char ui8Value3,
                                        unsigned char ui8Value4, bool useCallerTime,
                                        int callerTime) noexcept;
 // 9
+// ui16Value1, ui16Value2, ui8Value1 ... ui8Value4: set by the calling component.
 XOB_EXPORT void HDU_Media_MediaEventUSBDevice(MediaEventType eventType, unsigned short ui16Value1,
                                               unsigned short ui16Value2, unsigned char ui8Value1,
                                               unsigned char ui8Value2, unsigned char ui8Value3,
@@ -178,33 +189,40 @@ XOB_EXPORT void HDU_Media_OpticalDriveTemperatureState(DriveTemperatureState sta
                                                        bool useCallerTime,
                                                        int callerTime) noexcept;
 // 11
+// i16Temperature: the drive's temperature, on the calling component's scale.
 XOB_EXPORT void HDU_Media_OpticalDriveTemperatureValue(short i16Temperature, bool useCallerTime,
                                                        int callerTime) noexcept;
 // 12
+// ui8Value1, ui8Value2, ui8Value3: set by the calling component.
 XOB_EXPORT void HDU_Media_OpticalDriveSlotState(unsigned char ui8Value1, unsigned char ui8Value2,
                                                 unsigned char ui8Value3, bool useCallerTime,
                                                 int callerTime) noexcept;
 // 13
+// ui8Value, i32Value: set by the calling component.
 XOB_EXPORT void HDU_Media_MediaEnginePlaybackStateLogEntry(unsigned char ui8Value,
                                                            PlaybackState state, int i32Value,
                                                            bool useCallerTime,
                                                            int callerTime) noexcept;
 // 14
+// ui8Value: set by the calling component.
 XOB_EXPORT void HDU_Media_DSIPlaybackStateLogEntry(unsigned char ui8Value, PlaybackState state,
                                                    bool useCallerTime, int callerTime) noexcept;
 // 15: the folder text first (cap 128), then the first min(count, 10) entries (none if `entries`
 // is null), then i64Value and ui8Value.
+// i64Value, ui8Value: set by the calling component.
 XOB_EXPORT void HDU_Media_BrowserChangeFolderLogEntry(long long i64Value, unsigned char ui8Value,
                                                       const char* folder,
                                                       const SXOBListEntry* entries,
                                                       unsigned char count, bool useCallerTime,
                                                       int callerTime) noexcept;
 // 16
+// ui32Value, ui64Value: set by the calling component.
 XOB_EXPORT void HDU_Media_RunModeRequestServiceManagement(unsigned int ui32Value,
                                                           unsigned long long ui64Value,
                                                           bool useCallerTime,
                                                           int callerTime) noexcept;
 // 17
+// ui64Value, ui32Value: set by the calling component.
 XOB_EXPORT void HDU_Media_RunModeUpdateServiceManagement(unsigned long long ui64Value,
                                                          unsigned int ui32Value,
                                                          bool useCallerTime,
@@ -213,6 +231,7 @@ XOB_EXPORT void HDU_Media_RunModeUpdateServiceManagement(unsigned long long ui64
 XOB_EXPORT void HDU_Media_FlushRequestServiceManagement(bool useCallerTime,
                                                         int callerTime) noexcept;
 // 19
+// response: set by the calling component.
 XOB_EXPORT void HDU_Media_FlushResponseServiceManagement(bool response, bool useCallerTime,
                                                          int callerTime) noexcept;
 // 20: the same 11 bytes as the module's item in a dump.
@@ -222,15 +241,18 @@ XOB_EXPORT void HDU_Media_ModuleEventWatchdog(SModuleInfo module, bool useCaller
 XOB_EXPORT void HDU_Media_ModulesDump(const SModuleInfo* modules, unsigned char count,
                                       bool useCallerTime, int callerTime) noexcept;
 // 22
+// ui8Value, i32Value: set by the calling component.
 XOB_EXPORT void HDU_Media_MediaEngineAdapterError(unsigned char ui8Value, int i32Value,
                                                   bool useCallerTime, int callerTime) noexcept;
 // 23
+// i32Mode: the new system mode; set by the calling component.
 XOB_EXPORT void HDU_Media_SystemModeChanged(int i32Mode, bool useCallerTime,
                                             int callerTime) noexcept;
 // 24
 XOB_EXPORT void HDU_Media_MediaLauncherError(MediaLauncherError error, bool useCallerTime,
                                              int callerTime) noexcept;
 // 25
+// flag: set by the calling component.
 XOB_EXPORT void HDU_Media_CustomerUpdateAction(CustomerUpdateAction action, bool flag,
                                                bool useCallerTime, int callerTime) noexcept;
 
