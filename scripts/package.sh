@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-deb}
 shift || true
+scripts/bootstrap.sh --package >&2
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DXOB_BUILD_TOOLS=ON \
   -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_DOCDIR=share/doc/xob-tools "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
