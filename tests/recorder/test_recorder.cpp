@@ -448,9 +448,12 @@ TEST_F(Recorder, AnotherUserWritesThroughTheDefaultMode) {
     }
     int status = -1;
     waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: could not write, 2: could read, 3: could not become that user";
     EXPECT_EQ(stop().status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 3) {
+        GTEST_SKIP() << "cannot become user 'nobody' here (a user namespace?)";
+    }
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: could not write, 2: could read";
     EXPECT_EQ(readBytes(saved), kMedia);
 }
 
