@@ -187,6 +187,8 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "xob-recorder: listening on %s\n", path.c_str());
 
+    // Lines go out whenever the FIFO has been read empty, not one write each.
+    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
     xob::decoder::RecordPrinter printer(stdout, options);
     Counts counts;
     unsigned long long streamOffset = 0;
