@@ -47,12 +47,16 @@ FifoDevice::FifoDevice(std::string path, unsigned mode) : m_path(std::move(path)
         m_error = "cannot create FIFO " + m_path + ": " + std::strerror(errno);
         return;
     }
-    m_linked = true;
-    m_readEnd = open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat created {};
-    if (m_readEnd >= 0 && fstat(m_readEnd, &created) == 0 && S_ISFIFO(created.st_mode)) {
+    if (lstat(m_path.c_str(), &created) == 0) {
+        m_linked = true;
         m_device = created.st_dev;
         m_inode = created.st_ino;
+    }
+    m_readEnd = open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat opened {};
+    if (m_linked && m_readEnd >= 0 && fstat(m_readEnd, &opened) == 0 && opened.st_dev == m_device &&
+        opened.st_ino == m_inode) {
         m_keepAliveWriteEnd = open(m_path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     }
     if (m_keepAliveWriteEnd < 0 || fchmod(m_readEnd, static_cast<mode_t>(mode)) != 0) {
