@@ -42,25 +42,25 @@ FifoDevice::FifoDevice(std::string path, unsigned mode) : m_path(std::move(path)
         }
         ::unlink(m_path.c_str());  // stale: no one reads it
     }
-    // Created for the owner alone; the mode asked for is set once both ends are open.
-    if (mkfifo(m_path.c_str(), 0600) != 0) {
-        m_error = "cannot create FIFO " + m_path + ": " + std::strerror(errno);
+    // Made ready under a name of its own, both ends open and its mode set, and only then linked
+    // to the path: a writer that finds the path finds it ready. The link fails, rather than
+    // replace anything, should something have appeared at the path meanwhile.
+    const std::string preparing = m_path + "." + std::to_string(getpid()) + ".new";
+    if (mkfifo(preparing.c_str(), 0600) != 0) {
+        m_error = "cannot create FIFO " + preparing + ": " + std::strerror(errno);
         return;
     }
+    m_readEnd = open(preparing.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat created {};
-    if (lstat(m_path.c_str(), &created) == 0) {
+    if (m_readEnd >= 0 && fstat(m_readEnd, &created) == 0 && fchmod(m_readEnd, static_cast<mode_t>(mode)) == 0) {
+        m_keepAliveWriteEnd = open(preparing.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    }
+    if (m_keepAliveWriteEnd >= 0 && link(preparing.c_str(), m_path.c_str()) == 0) {
         m_linked = true;
         m_device = created.st_dev;
         m_inode = created.st_ino;
-    }
-    m_readEnd = open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat opened {};
-    if (m_linked && m_readEnd >= 0 && fstat(m_readEnd, &opened) == 0 && opened.st_dev == m_device &&
-        opened.st_ino == m_inode) {
-        m_keepAliveWriteEnd = open(m_path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    }
-    if (m_keepAliveWriteEnd < 0 || fchmod(m_readEnd, static_cast<mode_t>(mode)) != 0) {
-        m_error = "cannot open FIFO " + m_path + ": " + std::strerror(errno);
+    } else {
+        m_error = "cannot create FIFO " + m_path + ": " + std::strerror(errno);
         if (m_keepAliveWriteEnd >= 0) {
             close(m_keepAliveWriteEnd);
             m_keepAliveWriteEnd = -1;
@@ -70,6 +70,7 @@ FifoDevice::FifoDevice(std::string path, unsigned mode) : m_path(std::move(path)
             m_readEnd = -1;
         }
     }
+    ::unlink(preparing.c_str());
 }
 
 FifoDevice::~FifoDevice() {
