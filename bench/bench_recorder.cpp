@@ -20,7 +20,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -28,8 +27,6 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -52,25 +49,24 @@ int produce(const char* path, long records) {
     return 0;
 }
 
-pid_t spawn(std::vector<std::string> arguments, const char* outPath = nullptr, const char* errPath = nullptr) {
+// Runs a program; its standard output to `outPath`, its standard error to `errPath` if given.
+pid_t spawn(const std::vector<std::string>& arguments, const char* outPath = nullptr, const char* errPath = nullptr) {
     std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-        argv.push_back(&argument[0]);
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (outPath != nullptr) {
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath, O_WRONLY, 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (outPath != nullptr) {
+            dup2(open(outPath, O_WRONLY), STDOUT_FILENO);
+        }
+        if (errPath != nullptr) {
+            dup2(open(errPath, O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+        }
+        execv(argv[0], argv.data());
+        _exit(127);
     }
-    if (errPath != nullptr) {
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    }
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
 
