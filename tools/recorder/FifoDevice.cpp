@@ -103,6 +103,14 @@ bool FifoDevice::readAvailable(int maxReads, int& records, const RecordHandler& 
             return true;
         }
         if (got < 0) {
+            if (errno == EAGAIN) {
+                m_splitter.settle(
+                    [&](Record&& record) {
+                        ++records;
+                        onRecord(std::move(record));
+                    },
+                    m_onSkip);
+            }
             return false;
         }
         m_splitter.feed(

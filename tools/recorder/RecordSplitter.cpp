@@ -44,28 +44,34 @@ std::string headerDamage(const std::uint8_t* data, std::size_t size) {
 void RecordSplitter::feed(const std::uint8_t* data, std::size_t size, const RecordHandler& onRecord,
                           const SkipHandler& onSkip) {
     m_pending.insert(m_pending.end(), data, data + size);
-    split(false, onRecord, onSkip);
+    split(Arrived::More, onRecord, onSkip);
+}
+
+void RecordSplitter::settle(const RecordHandler& onRecord, const SkipHandler& onSkip) {
+    split(Arrived::AllWritten, onRecord, onSkip);
 }
 
 void RecordSplitter::finish(const RecordHandler& onRecord, const SkipHandler& onSkip) {
-    split(true, onRecord, onSkip);
+    split(Arrived::All, onRecord, onSkip);
 }
 
-// Cuts what is held. Until the stream has ended (`final`), a place whose length field is possible
-// but whose record has not arrived whole is waited for, never judged: that wait holds at most one
-// record's bytes.
-void RecordSplitter::split(bool final, const RecordHandler& onRecord, const SkipHandler& onSkip) {
+// Cuts what is held. A place whose length field is possible but whose record has not arrived whole
+// is waited for, not judged (that wait holds at most one record's bytes), unless nothing more can
+// make it whole: the stream has ended, or bytes are being skipped and all that was written is here.
+void RecordSplitter::split(Arrived arrived, const RecordHandler& onRecord, const SkipHandler& onSkip) {
+    const bool final = arrived == Arrived::All;
     const std::size_t size = m_pending.size();
     std::size_t pos = 0;
     while (pos < size) {
         const std::uint8_t* p = m_pending.data() + pos;
         const std::size_t left = size - pos;
-        if (left < 2 && !final) {
+        const bool judgeIncomplete = final || (arrived == Arrived::AllWritten && m_skipping);
+        if (left < 2 && !judgeIncomplete) {
             break;
         }
         const std::size_t length = left >= 2 ? le16(p) : 0;
         if (left >= 2 && possibleLength(length)) {
-            if (length + 2 > left && !final) {
+            if (length + 2 > left && !judgeIncomplete) {
                 break;
             }
             if (length + 2 <= left && decoder::plausibleRecordStart(p, length + 2)) {

@@ -37,6 +37,10 @@ public:
     // skipped bytes, once its end is known, to `onSkip` (if set), in stream order.
     void feed(const std::uint8_t* data, std::size_t size, const RecordHandler& onRecord,
               const SkipHandler& onSkip = nullptr);
+    // Everything written so far has arrived (the FIFO was read empty, and every record came in one
+    // write): while bytes are being skipped, a length field whose record has not arrived whole
+    // starts none, so the records behind it need not wait for more bytes.
+    void settle(const RecordHandler& onRecord, const SkipHandler& onSkip = nullptr);
     // The stream has ended: what is still held is cut as if nothing more could follow (a record cut
     // off, or bytes skipped to the end).
     void finish(const RecordHandler& onRecord, const SkipHandler& onSkip = nullptr);
@@ -45,7 +49,8 @@ public:
     std::uint64_t skippedBytes() const { return m_skippedBytes; }
 
 private:
-    void split(bool final, const RecordHandler& onRecord, const SkipHandler& onSkip);
+    enum class Arrived { More, AllWritten, All };
+    void split(Arrived arrived, const RecordHandler& onRecord, const SkipHandler& onSkip);
     void endSkip(bool toEnd, const SkipHandler& onSkip);
 
     std::vector<std::uint8_t> m_pending;
