@@ -13,10 +13,11 @@ cd "$(dirname "$0")/.."
 
 repetitions=3
 bursts=1500
+records=20000
 build=build-bench
 for argument in "$@"; do
   case "$argument" in
-    --quick) repetitions=1; bursts=300 ;;
+    --quick) repetitions=1; bursts=300; records=5000 ;;
     -*) echo "unknown option: $argument" >&2; exit 2 ;;
     *) build=$argument ;;
   esac
@@ -26,7 +27,7 @@ if [[ ! -f "$build/CMakeCache.txt" ]]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXOB_WARNINGS_AS_ERRORS=ON >/dev/null
 fi
 # Two jobs at most: the benchmarks are meant for a two-core desk, where more would only queue.
-cmake --build "$build" -j2 --target xob_bench_calls xob_bench_alloc >/dev/null
+cmake --build "$build" -j2 --target xob_bench_calls xob_bench_alloc xob_bench_recorder >/dev/null
 
 results="$build/bench/results"
 mkdir -p "$results"
@@ -41,6 +42,9 @@ echo " library and floor runs that alternate burst by burst, so they suffer leas
 # shellcheck disable=SC2086
 "$build/bench/xob_bench_alloc" --bursts=$((bursts / 5)) \
   --benchmark_out="$results/alloc.json" --benchmark_out_format=json ${XOB_BENCH_ARGS:-} 2>"$results/alloc.log"
+
+echo
+"$build/bench/xob_bench_recorder" --records "$records" --rounds "$repetitions"
 
 echo
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg); full output in $results/"

@@ -25,6 +25,10 @@ std::uint64_t monotonicNs() {
 }  // namespace
 
 ChildRun runChild(std::vector<std::string> arguments, std::chrono::milliseconds limit, const std::string& errorPath) {
+    return waitChild(startChild(std::move(arguments), errorPath), limit, errorPath);
+}
+
+int startChild(std::vector<std::string> arguments, const std::string& errorPath, int outFd) {
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(&argument[0]);
@@ -36,20 +40,27 @@ ChildRun runChild(std::vector<std::string> arguments, std::chrono::milliseconds 
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0600);
     }
+    if (outFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+    }
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
-    ChildRun run;
-    const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
+    return spawned == 0 ? pid : -1;
+}
+
+ChildRun waitChild(int pid, std::chrono::milliseconds limit, const std::string& errorPath) {
+    ChildRun run;
+    if (pid < 0) {
         run.errors = "cannot start the child program";
         return run;
     }
+    const auto start = std::chrono::steady_clock::now();
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() - start > limit) {

@@ -23,6 +23,13 @@ struct ChildRun {
 ChildRun runChild(std::vector<std::string> arguments, std::chrono::milliseconds limit,
                   const std::string& errorPath = "");
 
+// The two halves of runChild, for a child that the test works with while it runs: startChild
+// returns its process id (-1 when it could not start); with `outFd`, the child's standard output
+// is that descriptor. waitChild waits for it (counting `limit` from the call) and kills its group
+// at the limit.
+int startChild(std::vector<std::string> arguments, const std::string& errorPath = "", int outFd = -1);
+ChildRun waitChild(int pid, std::chrono::milliseconds limit, const std::string& errorPath = "");
+
 }  // namespace xobtest
 
 #endif

@@ -435,6 +435,8 @@ DecodedRecord decodeRecord(const std::uint8_t* data, std::size_t size, std::size
     return record;
 }
 
+bool plausibleRecordStart(const std::uint8_t* data, std::size_t size) { return wellFormedAt(data, size, 0); }
+
 StreamSummary decodeStream(const std::uint8_t* data, std::size_t size,
                            const std::function<void(const DecodedRecord&)>& onRecord) {
     StreamSummary summary;

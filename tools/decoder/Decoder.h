@@ -71,6 +71,10 @@ DecodedRecord decodeRecord(const std::uint8_t* data, std::size_t size, std::size
 void decodePayload(std::uint16_t functionId, const std::uint8_t* payload, std::size_t size,
                    DecodedRecord& record);
 
+// True when a well-formed record starts at data[0] and lies whole within `size` bytes: the rule by
+// which decodeStream finds its way back into a stream, for readers that cut a stream themselves.
+bool plausibleRecordStart(const std::uint8_t* data, std::size_t size);
+
 struct StreamSummary {
     std::size_t records = 0;  // lines produced, damaged ones included
     std::size_t damaged = 0;

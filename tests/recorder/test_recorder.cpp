@@ -1,0 +1,447 @@
+// xob-recorder as a child process, as an integrator runs it all day: who owns the FIFO's path, what
+// a stop saves while producer processes write, a closed standard output, damaged input between good
+// records, rotation of the saved files, and the FIFO's mode.
+#include "ChildProcess.h"
+#include "DeviceStandIn.h"
+#include "tests/support_services/Eventually.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <grp.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using xobtest::Bytes;
+using xobtest::operator+;
+using xobtest::eventually;
+
+const std::chrono::milliseconds kLimit(20000);  // a recorder that takes longer has hung
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+Bytes readBytes(const std::string& path) {
+    const std::string text = readFile(path);
+    return Bytes(text.begin(), text.end());
+}
+
+// Cuts a saved stream by its length fields; false when it does not end at a record's end.
+bool splitRecords(const Bytes& stream, std::vector<Bytes>& records) {
+    std::size_t pos = 0;
+    while (stream.size() - pos >= 2) {
+        const std::size_t total = (stream[pos] | (stream[pos + 1] << 8)) + 2u;
+        if (stream.size() - pos < total) {
+            break;
+        }
+        records.emplace_back(stream.begin() + static_cast<long>(pos), stream.begin() + static_cast<long>(pos + total));
+        pos += total;
+    }
+    return pos == stream.size();
+}
+
+// A log entry that tells its producer and its place in that producer's sequence.
+Bytes numbered(unsigned producer, std::uint32_t sequence, std::size_t payloadSize = 5) {
+    Bytes payload(payloadSize, 0xA5);
+    payload[0] = static_cast<std::uint8_t>(producer);
+    for (std::size_t i = 1; i < 5 && i < payloadSize; ++i) {
+        payload[i] = static_cast<std::uint8_t>(sequence >> (8 * (i - 1)));
+    }
+    return xobtest::logEntry(0x703, sequence & 0xFFFFFFu, payload);
+}
+
+class Recorder : public testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = xobtest::makeTempDir();
+        m_fifo = m_dir + "/xob";
+        m_errors = m_dir + "/errors";
+    }
+    void TearDown() override {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        removeTree(m_dir);
+    }
+    static void removeTree(const std::string& dir) {
+        if (DIR* listing = opendir(dir.c_str())) {
+            while (const dirent* entry = readdir(listing)) {
+                const std::string name = entry->d_name;
+                if (name != "." && name != ".." && unlink((dir + "/" + name).c_str()) != 0) {
+                    removeTree(dir + "/" + name);
+                }
+            }
+            closedir(listing);
+        }
+        rmdir(dir.c_str());
+    }
+
+    // Starts xob-recorder on the test's FIFO and waits until writers can open it.
+    void start(std::vector<std::string> options, int outFd = -1) {
+        options.insert(options.begin(), XOBTEST_RECORDER_TOOL);
+        options.push_back(m_fifo);
+        m_pid = xobtest::startChild(options, m_errors, outFd);
+        ASSERT_GT(m_pid, 0);
+        ASSERT_TRUE(eventually([&] {
+            const int fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            return fd >= 0 && close(fd) == 0;
+        })) << readFile(m_errors);
+    }
+    xobtest::ChildRun stop() {
+        kill(m_pid, SIGTERM);
+        return finished();
+    }
+    xobtest::ChildRun finished() {
+        const xobtest::ChildRun run = xobtest::waitChild(m_pid, kLimit, m_errors);
+        m_pid = -1;
+        return run;
+    }
+    // One write per record, as the library delivers them.
+    bool send(const Bytes& bytes) const {
+        const int fd = open(m_fifo.c_str(), O_WRONLY | O_CLOEXEC);
+        const bool written = fd >= 0 && write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        return fd >= 0 && close(fd) == 0 && written;
+    }
+    bool fifoGone() const {
+        struct stat status {};
+        return lstat(m_fifo.c_str(), &status) != 0 && errno == ENOENT;
+    }
+
+    std::string m_dir;
+    std::string m_fifo;
+    std::string m_errors;
+    int m_pid = -1;
+};
+
+const Bytes kPrepare = xobtest::logEntry(0x759, 100, {2, 1});
+const Bytes kMedia = xobtest::logEntry(0x41B, 200, {23, 0, 0, 1, 2});
+const Bytes kWatchdog = xobtest::logEntry(0x703, 300, {'b', 0, 'a', 0});
+
+TEST_F(Recorder, LeavesAPathItDoesNotOwnAsItIs) {
+    struct Case {
+        const char* what;
+        void (*make)(const std::string& path);
+    };
+    const Case cases[] = {
+        {"a file", [](const std::string& path) { std::ofstream(path) << "keep"; }},
+        {"a directory", [](const std::string& path) { mkdir(path.c_str(), 0700); }},
+        {"a symbolic link", [](const std::string& path) { symlink("elsewhere", path.c_str()); }},
+    };
+    for (const Case& c : cases) {
+        c.make(m_fifo);
+        struct stat before {};
+        lstat(m_fifo.c_str(), &before);
+        const xobtest::ChildRun run = xobtest::runChild({XOBTEST_RECORDER_TOOL, m_fifo}, kLimit, m_errors);
+        EXPECT_EQ(run.status, 1) << c.what;
+        EXPECT_NE(run.errors.find("left as it is"), std::string::npos) << c.what << ": " << run.errors;
+        struct stat after {};
+        EXPECT_EQ(lstat(m_fifo.c_str(), &after), 0) << c.what;
+        EXPECT_EQ(after.st_ino, before.st_ino) << c.what;
+        EXPECT_EQ(after.st_mode, before.st_mode) << c.what;
+        if (unlink(m_fifo.c_str()) != 0) {
+            rmdir(m_fifo.c_str());
+        }
+    }
+}
+
+TEST_F(Recorder, TwoRecordersOnOnePathTheSecondRefuses) {
+    ASSERT_EQ(mkfifo(m_fifo.c_str(), 0600), 0);  // stale: no one reads it, so it is replaced
+    start({"--quiet"});
+    const xobtest::ChildRun second = xobtest::runChild({XOBTEST_RECORDER_TOOL, m_fifo}, kLimit, m_dir + "/second");
+    EXPECT_EQ(second.status, 1);
+    EXPECT_NE(second.errors.find("has a reader already"), std::string::npos) << second.errors;
+    ASSERT_TRUE(send(kPrepare));  // the first still owns its FIFO and receives
+    const xobtest::ChildRun first = stop();
+    EXPECT_EQ(first.status, 0);
+    EXPECT_NE(first.errors.find("1 records, 14 bytes"), std::string::npos) << first.errors;
+    EXPECT_TRUE(fifoGone());
+
+    // At its stop a recorder removes the path only if it still names the FIFO it made.
+    start({});
+    ASSERT_EQ(unlink(m_fifo.c_str()), 0);
+    std::ofstream(m_fifo) << "someone else's";
+    EXPECT_EQ(stop().status, 0);
+    EXPECT_EQ(readFile(m_fifo), "someone else's");
+}
+
+// Eight producer processes write records straight to the FIFO, opening it for each record as the
+// library does, until it is gone. Every record a write delivered is saved, whole and in its
+// producer's order, however the stop falls into the stream.
+TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
+    constexpr unsigned kProducers = 8;
+    constexpr std::uint32_t kMostRecords = 20000;
+    const std::string saved = m_dir + "/saved.xob";
+    start({"--output", saved, "--quiet", "--stats-every", "0.05"});
+    std::vector<std::pair<pid_t, int>> producers;
+    for (unsigned producer = 0; producer < kProducers; ++producer) {
+        int counts[2];
+        ASSERT_EQ(pipe(counts), 0);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            signal(SIGPIPE, SIG_IGN);
+            std::uint32_t delivered = 0;
+            while (delivered < kMostRecords) {
+                const int fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK);
+                if (fd < 0) {
+                    break;  // the recorder has removed its path
+                }
+                const Bytes record = numbered(producer, delivered);
+                ssize_t written;
+                while ((written = write(fd, record.data(), record.size())) < 0 && errno == EAGAIN) {
+                    pollfd room{fd, POLLOUT, 0};
+                    poll(&room, 1, 100);
+                }
+                close(fd);
+                if (written != static_cast<ssize_t>(record.size())) {
+                    break;
+                }
+                ++delivered;
+            }
+            const bool reported = write(counts[1], &delivered, sizeof delivered) == sizeof delivered;
+            _exit(reported ? 0 : 1);
+        }
+        close(counts[1]);
+        producers.emplace_back(pid, counts[0]);
+    }
+    // Stop while they write: once the first counts are out and something is saved.
+    EXPECT_TRUE(eventually([&] {
+        struct stat status {};
+        return readFile(m_errors).find("records/s") != std::string::npos && stat(saved.c_str(), &status) == 0 &&
+               status.st_size > 0;
+    }));
+    const xobtest::ChildRun run = stop();
+    std::vector<std::uint32_t> delivered(kProducers, 0);
+    for (unsigned producer = 0; producer < kProducers; ++producer) {
+        int status = 0;
+        waitpid(producers[producer].first, &status, 0);
+        EXPECT_EQ(read(producers[producer].second, &delivered[producer], sizeof delivered[producer]),
+                  static_cast<ssize_t>(sizeof delivered[producer]));
+        close(producers[producer].second);
+    }
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_TRUE(fifoGone());
+    EXPECT_EQ(run.errors.find("dropped"), std::string::npos) << run.errors;
+
+    std::vector<Bytes> records;
+    EXPECT_TRUE(splitRecords(readBytes(saved), records));
+    std::vector<std::uint32_t> next(kProducers, 0);
+    for (const Bytes& record : records) {
+        const unsigned producer = record[12];
+        ASSERT_LT(producer, kProducers);
+        ASSERT_EQ(record, numbered(producer, next[producer])) << "out of order or not whole";
+        ++next[producer];
+    }
+    EXPECT_EQ(next, delivered);
+    EXPECT_NE(run.errors.find(std::to_string(records.size()) + " records"), std::string::npos) << run.errors;
+}
+
+// `xob-recorder --decode | head -2`: the reader of its output goes away. Without --output the
+// recorder stops as cleanly as on a signal; with --output it goes on saving until stopped.
+TEST_F(Recorder, ClosedStandardOutputEndsThePrintingCleanly) {
+    for (const bool saving : {false, true}) {
+        SCOPED_TRACE(saving ? "with --output" : "printing only");
+        const std::string saved = m_dir + "/saved.xob";
+        int out[2];
+        ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+        start(saving ? std::vector<std::string>{"--decode", "--output", saved} : std::vector<std::string>{"--decode"},
+              out[1]);
+        close(out[1]);
+        ASSERT_TRUE(send(kPrepare));
+        std::string lines;  // as head -2 reads them
+        char c;
+        while (std::count(lines.begin(), lines.end(), '\n') < 2 && read(out[0], &c, 1) == 1) {
+            lines += c;
+        }
+        close(out[0]);
+        EXPECT_NE(lines.find("Nav_SWDL_Prepare"), std::string::npos) << lines;
+        unsigned sent = 1;
+        if (saving) {
+            EXPECT_TRUE(eventually([&] {
+                sent += send(kMedia) ? 1 : 0;
+                return readFile(m_errors).find("standard output closed") != std::string::npos;
+            }));
+            ASSERT_TRUE(send(kWatchdog));
+            ++sent;
+            kill(m_pid, SIGTERM);
+        } else {
+            EXPECT_TRUE(eventually([&] {
+                sent += send(kMedia) ? 1 : 0;
+                return fifoGone();
+            }));
+        }
+        const xobtest::ChildRun run = finished();
+        EXPECT_TRUE(run.exited);
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_TRUE(fifoGone());
+        EXPECT_NE(run.errors.find(std::to_string(sent) + " records"), std::string::npos) << run.errors;
+        if (saving) {
+            std::vector<Bytes> records;
+            EXPECT_TRUE(splitRecords(readBytes(saved), records));
+            EXPECT_EQ(records.size(), sent);
+            EXPECT_EQ(records.back(), kWatchdog);
+        }
+    }
+}
+
+// A write with an impossible length field, and a record whose header does not parse, between good
+// records: each is reported on its line with its offset, and every good record after it is
+// decoded and saved.
+TEST_F(Recorder, DamagedInputIsReportedAndSkipped) {
+    const std::string saved = m_dir + "/saved.xob";
+    const std::string printed = m_dir + "/printed";
+    const int out = open(printed.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    start({"--decode", "--no-header", "--output", saved}, out);
+    close(out);
+    const Bytes bogusLength{0xFF, 0xFF, 0};
+    const Bytes unknownCommand{6, 0, 0, 0, 7, 0, 0, 0};
+    for (const Bytes& write : {kPrepare, bogusLength, kMedia, unknownCommand, kWatchdog, kPrepare}) {
+        ASSERT_TRUE(send(write));
+    }
+    // Live: the records behind the damage are not held back until more bytes come.
+    EXPECT_TRUE(eventually([&] {
+        const std::string text = readFile(printed);
+        return std::count(text.begin(), text.end(), '\n') == 6;
+    })) << readFile(printed);
+    const xobtest::ChildRun run = stop();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.errors.find("4 records, 61 bytes, 2 damaged, 11 bytes skipped"), std::string::npos) << run.errors;
+    std::vector<std::string> lines;
+    std::istringstream text(readFile(printed));
+    for (std::string line; std::getline(text, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 6u) << readFile(printed);
+    const std::pair<const char*, const char*> expected[] = {
+        {"       0  ", "Nav_SWDL_Prepare"},
+        {"      14  ", "impossible length field 65535 (a record has 6 to 2054 bytes after it); skipped 3 bytes "
+                       "to the next well-formed record at offset 17"},
+        {"      17  ", "HDU_Media_SystemModeChanged"},
+        {"      34  ", "unknown command 7; skipped 8 bytes to the next well-formed record at offset 42"},
+        {"      42  ", "WatchDogHDU_LogEntry"},
+        {"      58  ", "Nav_SWDL_Prepare"},
+    };
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].rfind(expected[i].first, 0), 0u) << lines[i];
+        EXPECT_NE(lines[i].find(expected[i].second), std::string::npos) << lines[i];
+    }
+    EXPECT_EQ(readBytes(saved), kPrepare + kMedia + kWatchdog + kPrepare);
+}
+
+// Records of every size, into files of 64 KiB: no record is split, a file is closed only when the
+// next record would not fit, and nothing is lost. In a ring of three the newest three files are
+// the ones kept.
+TEST_F(Recorder, RotationKeepsRecordsWholeInARingOfFiles) {
+    constexpr std::size_t kSize = 64 * 1024;
+    Bytes stream = xobtest::initFilesRecord(0x418) + Bytes{6, 0, 0, 0, 13, 0, 0, 0};
+    for (std::size_t payload = 1; payload <= 2044; ++payload) {
+        const Bytes one = numbered(0, static_cast<std::uint32_t>(payload), payload);
+        stream.insert(stream.end(), one.begin(), one.end());
+    }
+    std::vector<Bytes> sent;
+    ASSERT_TRUE(splitRecords(stream, sent));
+    const auto record = [&](const std::string& saved, const std::string& rotate) {
+        start({"--quiet", "--output", saved, "--rotate", rotate});
+        for (const Bytes& one : sent) {
+            ASSERT_TRUE(send(one));
+        }
+        EXPECT_EQ(stop().status, 0);
+    };
+    const auto name = [](const std::string& base, std::size_t index) {
+        return index == 0 ? base : base + "." + std::to_string(index);
+    };
+
+    const std::string all = m_dir + "/all.xob";
+    record(all, "64k,100");
+    std::vector<Bytes> files;
+    for (struct stat status {}; stat(name(all, files.size()).c_str(), &status) == 0;) {
+        files.push_back(readBytes(name(all, files.size())));
+    }
+    ASSERT_GT(files.size(), 3u);
+    Bytes joined;
+    std::size_t recordsBefore = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::vector<Bytes> records;
+        EXPECT_TRUE(splitRecords(files[i], records)) << "file " << i << " ends inside a record";
+        EXPECT_LE(files[i].size(), kSize);
+        recordsBefore += records.size();
+        if (i + 1 < files.size()) {
+            EXPECT_GT(files[i].size() + sent[recordsBefore].size(), kSize) << "file " << i << " closed early";
+        }
+        joined.insert(joined.end(), files[i].begin(), files[i].end());
+    }
+    EXPECT_EQ(joined, stream);
+
+    const std::string ring = m_dir + "/ring.xob";
+    record(ring, "64k,3");
+    struct stat status {};
+    EXPECT_NE(stat(name(ring, 3).c_str(), &status), 0);
+    const std::size_t newest = (files.size() - 1) % 3;
+    for (std::size_t age = 0; age < 3; ++age) {
+        EXPECT_EQ(readBytes(name(ring, (newest + 3 - age) % 3)), files[files.size() - 1 - age]) << "age " << age;
+    }
+}
+
+// The FIFO's mode is the one asked for (0622 by default: anyone writes, only the recorder's user
+// reads), whatever the umask; a process of another user writes through it and cannot read.
+TEST_F(Recorder, FifoModeIsTheOneAskedForWhateverTheUmask) {
+    const std::pair<mode_t, std::vector<std::string>> cases[] = {
+        {0022, {"--mode", "0600"}}, {0077, {}}, {0000, {}}, {0022, {"--quiet", "--output", m_dir + "/saved.xob"}}};
+    for (const auto& c : cases) {
+        const mode_t umaskBefore = umask(c.first);
+        start(c.second);
+        umask(umaskBefore);
+        struct stat status {};
+        EXPECT_EQ(stat(m_fifo.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, c.second.size() == 2 ? 0600u : 0622u) << "umask " << c.first;
+        if (c.second.size() == 3) {
+            break;  // the last recorder gets a write from another user
+        }
+        EXPECT_EQ(stop().status, 0);
+    }
+    const passwd* other = getpwnam("nobody");
+    int status = -1;
+    if (getuid() == 0 && other != nullptr && chmod(m_dir.c_str(), 0711) == 0) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (setgroups(0, nullptr) != 0 || setgid(other->pw_gid) != 0 || setuid(other->pw_uid) != 0) {
+                _exit(3);
+            }
+            if (open(m_fifo.c_str(), O_RDONLY | O_NONBLOCK) >= 0) {
+                _exit(2);  // it could steal records
+            }
+            const int fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            _exit(fd >= 0 && write(fd, kMedia.data(), kMedia.size()) == static_cast<ssize_t>(kMedia.size()) ? 0 : 1);
+        }
+        waitpid(pid, &status, 0);
+    }
+    EXPECT_EQ(stop().status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) == 3) {
+        GTEST_SKIP() << "a write by another user needs root and a user 'nobody' it can become";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: could not write, 2: could read";
+    EXPECT_EQ(readBytes(m_dir + "/saved.xob"), kMedia);
+}
+
+}  // namespace
