@@ -388,10 +388,13 @@ TEST(StressLoggers, AllFourLoggersFromSeveralThreadsWithTheTmcTimerFiring) {
         sent += books.sentCount(stream);
         delivered += books.deliveredCount(stream);
         lost += books.lostCount(stream);
-        EXPECT_EQ(books.deliveredCount(stream) + books.lostCount(stream), books.sentCount(stream))
+        EXPECT_LE(books.deliveredCount(stream) + books.lostCount(stream), books.sentCount(stream))
             << kStreamNames[s] << ": " << books.deliveredCount(stream) << " delivered, " << books.lostCount(stream)
             << " reported lost";
     }
+    // Every record is delivered or reported, but for those whose loss line the library could not
+    // send (and counted instead).
+    EXPECT_LE(sent - delivered - lost, log.linesLost) << "records neither delivered nor reported";
     const std::uint64_t ticks = books.deliveredCount(Tmc) + books.lostCount(Tmc);
     const long long unaccounted = static_cast<long long>(sent) - static_cast<long long>(delivered + lost);
     std::printf("[stress] logger-mix pace=%s sent=%llu delivered=%llu lost=%llu cut-off=0 unaccounted=%lld seconds=%.1f "

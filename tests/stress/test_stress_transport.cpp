@@ -196,7 +196,7 @@ TEST_F(Stress, BurstOfEightProducersIsDeliveredOrReportedRecordByRecord) {
     printFigures("burst", tally, secondsSince(start));
 
     EXPECT_EQ(tally.sent, std::uint64_t{kThreads} * each);
-    expectAllAccounted(tally, *ledger);
+    expectAllAccounted(tally, *ledger, log);
     EXPECT_EQ(tally.inFlight, 0u);
     EXPECT_EQ(tally.lostExiting + tally.lostMutex, 0u);
     EXPECT_EQ(kindsDelivered(*ledger, 1, kThreads).size(), 5u) << "every entry kind of the mix arrived";
@@ -228,7 +228,7 @@ TEST_F(Stress, SlowRecorderFillsTheRingAndTheQueueFullReportsAccountForTheGap) {
     const Tally tally = close(log);
     printFigures("slow-recorder", tally, secondsSince(start));
 
-    expectAllAccounted(tally, *ledger);
+    expectAllAccounted(tally, *ledger, log);
     EXPECT_EQ(tally.lost(), tally.lostQueueFull);
     EXPECT_GT(tally.lostQueueFull, 0u) << "the stalls never filled the ring";
     EXPECT_TRUE(arrivedFrom(*ledger, 1, afterLastStall)) << "delivery did not resume after the last stall";
@@ -258,14 +258,18 @@ TEST_F(Stress, DeviceGoneAndBackIsRetriedReportedAndResumedWithoutDuplicates) {
     LogReport log;
     const Tally tally = close(log);
     const std::uint64_t givenUp = log.openFailures / 30;
-    printFigures("device-gone", tally, secondsSince(start), "open-failures=" + std::to_string(log.openFailures),
-                 std::min<std::uint64_t>(givenUp, tally.unaccounted));
+    printFigures("device-gone", tally, secondsSince(start),
+                 "open-failures=" + std::to_string(log.openFailures) + " lines-lost=" + std::to_string(log.linesLost),
+                 std::min<std::uint64_t>(givenUp + log.linesLost, tally.unaccounted));
 
     expectNoFaults(tally, *ledger);
     EXPECT_GE(givenUp, 1u) << "the outage should have cost whole records";
-    EXPECT_EQ(tally.unaccounted, givenUp) << "records neither delivered nor reported:" << ledger->unaccountedSample();
+    // Exactly the records given up, unless log lines were lost: each lost line hides one record at
+    // most (a queue-full report, or one of the 30 open failures of a record given up).
+    EXPECT_GE(tally.unaccounted, givenUp);
+    EXPECT_LE(tally.unaccounted, givenUp + log.linesLost)
+        << "records neither delivered nor reported:" << ledger->unaccountedSample();
     EXPECT_EQ(tally.unaccountedReturned, tally.unaccounted);
-    EXPECT_EQ(tally.delivered + tally.lost() + givenUp, tally.sent);
     EXPECT_TRUE(arrivedFrom(*ledger, 1, atReturn)) << "delivery did not resume by itself";
     expectNoOtherReports(log);
 }
@@ -290,13 +294,15 @@ TEST_F(Stress, FailedAllocationsAreReportedAndDeliveryGoesOn) {
                  "refused-copies=" + std::to_string(FlakyAllocation::refused.size()) +
                      " element-defective=" + std::to_string(log.defective));
 
-    expectAllAccounted(tally, *ledger);
+    expectAllAccounted(tally, *ledger, log);
     ASSERT_GT(FlakyAllocation::refused.size(), 0u);
     EXPECT_EQ(printed, FlakyAllocation::refused.size());
     const std::set<std::uint32_t> reported = ledger->reportedTags();
+    std::uint64_t unreported = 0;
     for (std::uint32_t tag : FlakyAllocation::refused) {
-        ASSERT_EQ(reported.count(tag), 1u) << "refused copy not reported, tag " << std::hex << tag;
+        unreported += reported.count(tag) == 0 ? 1 : 0;
     }
+    EXPECT_LE(unreported, log.linesLost) << "refused copies not reported";
     // Each producer's records keep arriving after its first refused copy.
     std::vector<std::uint32_t> firstRefused(4, kUnlimited);
     for (std::uint32_t tag : FlakyAllocation::refused) {
@@ -347,7 +353,7 @@ TEST_F(Stress, RefusedCopiesTakeNoSlotOfTheRing) {
     }
     ASSERT_GT(FlakyAllocation::refused.size(), 0u);
     EXPECT_EQ(ledger->arrivals(kProducer), expected);
-    expectAllAccounted(tally, *ledger);
+    expectAllAccounted(tally, *ledger, log);
     expectNoOtherReports(log);
 }
 
@@ -396,7 +402,7 @@ TEST_F(Stress, CallerNeverWaitsWhileTheWriterRetriesAnAbsentDevice) {
 
     EXPECT_GE(log.openFailures, 2u) << "the writer should have been retrying during the calls";
     EXPECT_LT(at(0.99), 10000000) << "an entry call waited: " << figures;
-    expectAllAccounted(tally, *ledger);
+    expectAllAccounted(tally, *ledger, log);
     EXPECT_EQ(tally.delivered, 120u) << "the ring's 120 records arrive once the device is back";
     expectNoOtherReports(log);
 }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace xobtest {
@@ -17,11 +18,19 @@ struct ChildRun {
     std::string errors;         // its standard error, when `errorPath` was given
 };
 
-// Runs `arguments` (the program first) in a process group of its own; at `limit` the whole group
-// is killed, so that nothing it forked outlives the test. With `errorPath`, the child's standard
-// error goes to that file and comes back in `errors`.
+// Starts `arguments` (the program first) in a process group of its own, with the test's
+// environment plus `environment` ("NAME=value" each); -1 when it cannot be started. With
+// `errorPath`, the child's standard error goes to that file.
+pid_t startChild(std::vector<std::string> arguments, const std::string& errorPath = "",
+                 const std::vector<std::string>& environment = {});
+
+// Waits for a started child; at `limit` the whole group is killed, so that nothing it forked
+// outlives the test. With `errorPath`, the child's standard error comes back in `errors`.
+ChildRun finishChild(pid_t pid, std::chrono::milliseconds limit, const std::string& errorPath = "");
+
+// startChild, then finishChild.
 ChildRun runChild(std::vector<std::string> arguments, std::chrono::milliseconds limit,
-                  const std::string& errorPath = "");
+                  const std::string& errorPath = "", const std::vector<std::string>& environment = {});
 
 }  // namespace xobtest
 
