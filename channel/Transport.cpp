@@ -31,6 +31,7 @@ constexpr int kOpenAttempts = 30;
 constexpr int kWriteCalls = 10;
 constexpr int kMaxPayloadLength = 2044;
 constexpr std::uint64_t kExitBudgetNanoseconds = 1000000000u;
+constexpr unsigned kExitLogWaitMilliseconds = 250;
 
 // Guarded by XOB_ThreadCmdMutex, like the ring and XOB_ThreadActive.
 alignas(SClientToDevXobQueue) unsigned char g_queueStorage[sizeof(SClientToDevXobQueue)];
@@ -172,6 +173,8 @@ public:
             g_queueBuilt = false;
         }
         unlock();
+        // The last lines of the process: they may wait a little for a slow log reader.
+        xob::platform::systemLogFinish(kExitLogWaitMilliseconds);
         if (leftover != 0) {
             xob::platform::systemLog("XOB: %u Log-Entries still queued at exit are Lost!", leftover);
         }

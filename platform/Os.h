@@ -22,6 +22,11 @@ bool monotonicNanoseconds(std::uint64_t& nanoseconds) noexcept;
 // with no log socket at all, the line goes to standard error).
 void systemLog(const char* format, ...) noexcept __attribute__((format(printf, 1, 2)));
 
+// For the end of the process: from now on, for `milliseconds` at most, lines wait for the log
+// reader to make room instead of being dropped; and the count of lines lost so far is sent at
+// once. (QNX: nothing to do.)
+void systemLogFinish(unsigned milliseconds) noexcept;
+
 // Sleeps the whole time even when signals interrupt the sleep.
 void sleepSeconds(unsigned seconds) noexcept;
 

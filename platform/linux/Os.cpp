@@ -60,6 +60,7 @@ std::atomic<int> g_logSocket{-1};
 std::atomic<bool> g_logConnected{false};
 std::atomic<std::uint64_t> g_nextConnectNanoseconds{0};  // after a failed connect, the next try
 std::atomic<unsigned> g_linesLost{0};                    // since the last "were lost" line
+std::atomic<std::uint64_t> g_waitDeadlineNanoseconds{0};  // set at exit: lines may wait till then
 
 const char* logSocketPath() noexcept {
 #ifdef XOB_TEST_SEAMS
@@ -118,6 +119,16 @@ Sent sendToLog(const char* datagram, std::size_t length) noexcept {
     }
     if (::send(descriptor, datagram, length, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) {
         return Sent::Yes;
+    }
+    // At exit only: wait for room until the deadline.
+    for (std::uint64_t now = 0; (errno == EAGAIN || errno == EWOULDBLOCK) && monotonicNanoseconds(now) &&
+                                now < g_waitDeadlineNanoseconds.load(std::memory_order_relaxed);) {
+        const std::uint64_t left = g_waitDeadlineNanoseconds.load(std::memory_order_relaxed) - now;
+        pollfd watched{descriptor, POLLOUT, 0};
+        ::poll(&watched, 1, static_cast<int>(left / 1000000u) + 1);
+        if (::send(descriptor, datagram, length, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) {
+            return Sent::Yes;
+        }
     }
     if (errno == ECONNREFUSED || errno == ENOTCONN) {
         // The log reader went away, or was restarted on a new socket: connect again, once.
@@ -197,6 +208,16 @@ void systemLog(const char* format, ...) noexcept {
     va_end(arguments);
     if (!emitLine(line, header, length)) {
         g_linesLost.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+void systemLogFinish(unsigned milliseconds) noexcept {
+    std::uint64_t now = 0;
+    monotonicNanoseconds(now);
+    g_waitDeadlineNanoseconds.store(now + std::uint64_t{milliseconds} * 1000000u, std::memory_order_relaxed);
+    const unsigned lost = g_linesLost.exchange(0, std::memory_order_relaxed);
+    if (lost != 0 && !emitFormatted("XOB: %u system-log lines were lost", lost)) {
+        g_linesLost.fetch_add(lost, std::memory_order_relaxed);
     }
 }
 

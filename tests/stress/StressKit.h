@@ -200,6 +200,11 @@ LogReport readSystemLog(const std::string& devicePath);
 void printFigures(const char* scenario, const Tally& tally, double seconds, const std::string& extra = "",
                   std::uint64_t counted = 0, std::uint64_t cutOff = 0);
 
+// The records not named one by one that the count of lost system-log lines can account for.
+inline std::uint64_t coveredByLostLines(const Tally& tally, const LogReport& log) {
+    return tally.unaccounted < log.linesLost ? tally.unaccounted : log.linesLost;
+}
+
 // Fails the test when one of the fault counts of `tally` is not 0.
 void expectNoFaults(const Tally& tally, const Ledger& ledger);
 // Fails the test unless delivered + reported lost = sent, where the records not named one by one

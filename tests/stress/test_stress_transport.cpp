@@ -193,7 +193,7 @@ TEST_F(Stress, BurstOfEightProducersIsDeliveredOrReportedRecordByRecord) {
     }
     LogReport log;
     const Tally tally = close(log);
-    printFigures("burst", tally, secondsSince(start));
+    printFigures("burst", tally, secondsSince(start), "", coveredByLostLines(tally, log));
 
     EXPECT_EQ(tally.sent, std::uint64_t{kThreads} * each);
     expectAllAccounted(tally, *ledger, log);
@@ -226,7 +226,7 @@ TEST_F(Stress, SlowRecorderFillsTheRingAndTheQueueFullReportsAccountForTheGap) {
     }
     LogReport log;
     const Tally tally = close(log);
-    printFigures("slow-recorder", tally, secondsSince(start));
+    printFigures("slow-recorder", tally, secondsSince(start), "", coveredByLostLines(tally, log));
 
     expectAllAccounted(tally, *ledger, log);
     EXPECT_EQ(tally.lost(), tally.lostQueueFull);
@@ -292,7 +292,8 @@ TEST_F(Stress, FailedAllocationsAreReportedAndDeliveryGoesOn) {
     const Tally tally = close(log);
     printFigures("allocation", tally, secondsSince(start),
                  "refused-copies=" + std::to_string(FlakyAllocation::refused.size()) +
-                     " element-defective=" + std::to_string(log.defective));
+                     " element-defective=" + std::to_string(log.defective),
+                 coveredByLostLines(tally, log));
 
     expectAllAccounted(tally, *ledger, log);
     ASSERT_GT(FlakyAllocation::refused.size(), 0u);
@@ -398,7 +399,7 @@ TEST_F(Stress, CallerNeverWaitsWhileTheWriterRetriesAnAbsentDevice) {
     std::snprintf(figures, sizeof figures, "calls=%zu p50=%.1fus p99=%.1fus max=%.1fus open-failures=%llu",
                   all.size(), at(0.5) / 1000.0, at(0.99) / 1000.0, all.back() / 1000.0,
                   static_cast<unsigned long long>(log.openFailures));
-    printFigures("caller-timing", tally, secondsSince(start), figures);
+    printFigures("caller-timing", tally, secondsSince(start), figures, coveredByLostLines(tally, log));
 
     EXPECT_GE(log.openFailures, 2u) << "the writer should have been retrying during the calls";
     EXPECT_LT(at(0.99), 10000000) << "an entry call waited: " << figures;
