@@ -211,7 +211,7 @@ TEST_F(Lifetime, ForkWhileOtherThreadsLogNeverHangsTheChild) {
     std::thread second(logLines);
     int hung = 0;
     int failed = 0;
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 200; ++i) {
         const pid_t pid = fork();
         ASSERT_NE(pid, -1);
         if (pid == 0) {
@@ -221,8 +221,8 @@ TEST_F(Lifetime, ForkWhileOtherThreadsLogNeverHangsTheChild) {
         }
         int status = 0;
         pid_t done = 0;
-        for (int waited = 0; (done = waitpid(pid, &status, WNOHANG)) == 0 && waited < 5000; ++waited) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int waited = 0; (done = waitpid(pid, &status, WNOHANG)) == 0 && waited < 25000; ++waited) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         if (done == 0) {
             ++hung;

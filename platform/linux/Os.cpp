@@ -193,12 +193,31 @@ bool emitFormatted(const char* format, ...) noexcept {
     return emitLine(line, header, length);
 }
 
+// True unless the log reader is known to have no room now (checked only while lines are being
+// lost: a refused send costs more than the look, since the kernel builds the datagram first).
+bool logHasRoom() noexcept {
+    const int descriptor = g_logSocket.load(std::memory_order_acquire);
+    if (descriptor < 0 || !g_logConnected.load(std::memory_order_acquire)) {
+        return true;
+    }
+    pollfd watched{descriptor, POLLOUT, 0};
+    return ::poll(&watched, 1, 0) == 1 && (watched.revents & POLLOUT) != 0;
+}
+
 }  // namespace
 
 void systemLog(const char* format, ...) noexcept {
-    const unsigned lost = g_linesLost.exchange(0, std::memory_order_relaxed);
-    if (lost != 0 && !emitFormatted("XOB: %u system-log lines were lost", lost)) {
-        g_linesLost.fetch_add(lost, std::memory_order_relaxed);
+    if (g_linesLost.load(std::memory_order_relaxed) != 0) {
+        std::uint64_t now = 0;
+        if (!logHasRoom() && !(monotonicNanoseconds(now) && now < g_waitDeadlineNanoseconds.load())) {
+            g_linesLost.fetch_add(1, std::memory_order_relaxed);  // still behind: count it at once
+            return;
+        }
+        const unsigned lost = g_linesLost.exchange(0, std::memory_order_relaxed);
+        if (lost != 0 && !emitFormatted("XOB: %u system-log lines were lost", lost)) {
+            g_linesLost.fetch_add(lost + 1, std::memory_order_relaxed);
+            return;
+        }
     }
     char line[kLineSize];
     std::size_t header = 0;
