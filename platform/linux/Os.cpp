@@ -182,15 +182,31 @@ std::size_t formatLine(char* line, std::size_t& header, const char* format, va_l
     return header + (static_cast<std::size_t>(text) < room ? static_cast<std::size_t>(text) : room - 1);
 }
 
-bool emitFormatted(const char* format, ...) noexcept __attribute__((format(printf, 1, 2)));
-bool emitFormatted(const char* format, ...) noexcept {
+bool emitFormatted(const char* format, va_list arguments) noexcept {
     char line[kLineSize];
     std::size_t header = 0;
+    const std::size_t length = formatLine(line, header, format, arguments);
+    return emitLine(line, header, length);
+}
+
+bool emitFormatted(const char* format, ...) noexcept __attribute__((format(printf, 1, 2)));
+bool emitFormatted(const char* format, ...) noexcept {
     va_list arguments;
     va_start(arguments, format);
-    const std::size_t length = formatLine(line, header, format, arguments);
+    const bool sent = emitFormatted(format, arguments);
     va_end(arguments);
-    return emitLine(line, header, length);
+    return sent;
+}
+
+// Sends the count of the lines lost since the last such report, if any; false (the count kept)
+// when that line could not be sent either.
+bool reportLostLines() noexcept {
+    const unsigned lost = g_linesLost.exchange(0, std::memory_order_relaxed);
+    if (lost != 0 && !emitFormatted("XOB: %u system-log lines were lost", lost)) {
+        g_linesLost.fetch_add(lost, std::memory_order_relaxed);
+        return false;
+    }
+    return true;
 }
 
 // True unless the log reader is known to have no room now (checked only while lines are being
@@ -213,19 +229,16 @@ void systemLog(const char* format, ...) noexcept {
             g_linesLost.fetch_add(1, std::memory_order_relaxed);  // still behind: count it at once
             return;
         }
-        const unsigned lost = g_linesLost.exchange(0, std::memory_order_relaxed);
-        if (lost != 0 && !emitFormatted("XOB: %u system-log lines were lost", lost)) {
-            g_linesLost.fetch_add(lost + 1, std::memory_order_relaxed);
+        if (!reportLostLines()) {
+            g_linesLost.fetch_add(1, std::memory_order_relaxed);
             return;
         }
     }
-    char line[kLineSize];
-    std::size_t header = 0;
     va_list arguments;
     va_start(arguments, format);
-    const std::size_t length = formatLine(line, header, format, arguments);
+    const bool sent = emitFormatted(format, arguments);
     va_end(arguments);
-    if (!emitLine(line, header, length)) {
+    if (!sent) {
         g_linesLost.fetch_add(1, std::memory_order_relaxed);
     }
 }
@@ -234,10 +247,7 @@ void systemLogFinish(unsigned milliseconds) noexcept {
     std::uint64_t now = 0;
     monotonicNanoseconds(now);
     g_waitDeadlineNanoseconds.store(now + std::uint64_t{milliseconds} * 1000000u, std::memory_order_relaxed);
-    const unsigned lost = g_linesLost.exchange(0, std::memory_order_relaxed);
-    if (lost != 0 && !emitFormatted("XOB: %u system-log lines were lost", lost)) {
-        g_linesLost.fetch_add(lost, std::memory_order_relaxed);
-    }
+    reportLostLines();
 }
 
 int openDevice(int accessMode) noexcept {
