@@ -404,10 +404,11 @@ TEST(StressLoggers, AllFourLoggersFromSeveralThreadsWithTheTmcTimerFiring) {
     const std::uint64_t ticks = books.deliveredCount(Tmc) + books.lostCount(Tmc);
     const long long unaccounted = static_cast<long long>(sent) - static_cast<long long>(delivered + lost);
     std::printf("[stress] logger-mix pace=%s sent=%llu delivered=%llu lost=%llu cut-off=0 unaccounted=%lld seconds=%.1f "
-                "tmc-entries=%llu trace-lines=%llu\n",
+                "tmc-entries=%llu trace-lines=%llu lines-lost=%llu\n",
                 paceName(), static_cast<unsigned long long>(sent), static_cast<unsigned long long>(delivered),
                 static_cast<unsigned long long>(lost), unaccounted, secondsSince(start),
-                static_cast<unsigned long long>(ticks), static_cast<unsigned long long>(traceLines.load()));
+                static_cast<unsigned long long>(ticks), static_cast<unsigned long long>(traceLines.load()),
+                static_cast<unsigned long long>(log.linesLost));
     std::fflush(stdout);
     EXPECT_EQ(books.corrupt(), 0u) << books.firstCorruption();
     EXPECT_EQ(books.sentCount(Unknown) + books.deliveredCount(Unknown) + books.lostCount(Unknown), 0u);
