@@ -14,9 +14,16 @@ std::uint8_t nextIndex(std::uint8_t index) noexcept {
     return index + 1u == SClientToDevXobQueue::kSlots ? 0 : static_cast<std::uint8_t>(index + 1u);
 }
 
-std::uint32_t recordSize(const SClientToDevXob* record) noexcept {
+// The largest length field a record can carry: 2056 bytes less the field itself.
+constexpr std::uint32_t kMaxLengthField = sizeof(SClientToDevXob) - 2;
+
+std::uint32_t lengthField(const SClientToDevXob* record) noexcept {
     const std::uint8_t* bytes = reinterpret_cast<const std::uint8_t*>(record);
-    return static_cast<std::uint32_t>(bytes[0] | (bytes[1] << 8)) + 2u;
+    return static_cast<std::uint32_t>(bytes[0] | (bytes[1] << 8));
+}
+
+std::uint32_t recordSize(const SClientToDevXob* record) noexcept {
+    return lengthField(record) + 2u;
 }
 
 }  // namespace
@@ -31,8 +38,10 @@ SClientToDevXobQueue::~SClientToDevXobQueue() {
 
 int SClientToDevXobQueue::writeElement(SClientToDevXob* record) noexcept {
     // isFull(), spelled out: this is on every caller's path, and the member is exported (so a call
-    // to it would go through the symbol table).
-    if (record == nullptr || (m_slots[m_readIndex].size != 0 && m_writeIndex == m_readIndex)) {
+    // to it would go through the symbol table). A length field that claims more than a record holds
+    // would copy past the caller's buffer: such a record is refused like one that finds no room.
+    if (record == nullptr || (m_slots[m_readIndex].size != 0 && m_writeIndex == m_readIndex) ||
+        lengthField(record) > kMaxLengthField) {
         return 0;
     }
     Slot& slot = m_slots[m_writeIndex];

@@ -29,7 +29,8 @@ struct ControlOutcome {
     bool complete() const noexcept { return opened && written == kControlRecordSize; }
 };
 
-// Opens the device read-write, writes the record in one call and closes it.
+// Opens the device read-write, writes the record in one call (raising no SIGPIPE in the caller
+// when the other side is gone) and closes it.
 ControlOutcome sendControlRecord(EDevXobCommands command, unsigned argument) noexcept {
     const int descriptor = xob::platform::openDevice(O_RDWR);
     if (descriptor < 0) {
@@ -37,7 +38,7 @@ ControlOutcome sendControlRecord(EDevXobCommands command, unsigned argument) noe
     }
     std::uint8_t record[kControlRecordSize];
     buildControlRecord(record, command, argument);
-    const ssize_t written = xob::platform::writeDevice(descriptor, record, sizeof record);
+    const ssize_t written = xob::platform::writeDeviceWithoutSignal(descriptor, record, sizeof record);
     xob::platform::closeDevice(descriptor);
     return ControlOutcome{true, written};
 }

@@ -24,7 +24,7 @@ int writeStringToCommand(const char* text, SClientToDevXob* record, int offset, 
     if (text == nullptr) {
         text = "";
     }
-    if (cap <= 0) {
+    if (cap <= 0 || !detail::fitsPayload(offset, cap)) {
         return 0;
     }
     // strncpy with the limit `cap`: the characters, the terminator, then zeros up to `cap` bytes

@@ -5,7 +5,8 @@
 // Beyond the steady state, this file owns the transport's lifetime:
 // - The ring is built at load (or by the first enqueue, should one come earlier) in static storage.
 // - At exit, the records still queued get a bounded chance to reach the device (at most one second,
-//   and none while the device cannot be opened); whatever is left is reported in one log line. The
+//   and none while the device cannot be opened); whatever is left is reported in one log line,
+//   written once the mutex is released, like every line of the transport. The
 //   writer is then kept away from the ring, so that it never touches freed memory, and the ring is
 //   destroyed unless the writer is still inside a write (then its buffers stay where they are).
 // - After fork() the child starts with an empty ring and no writer: the records queued in the
@@ -28,7 +29,9 @@ namespace {
 
 constexpr int kOpenAttempts = 30;
 constexpr int kWriteCalls = 10;
+constexpr int kMaxPayloadLength = 2044;
 constexpr std::uint64_t kExitBudgetNanoseconds = 1000000000u;
+constexpr unsigned kExitLogWaitMilliseconds = 250;
 
 // Guarded by XOB_ThreadCmdMutex, like the ring and XOB_ThreadActive.
 alignas(SClientToDevXobQueue) unsigned char g_queueStorage[sizeof(SClientToDevXobQueue)];
@@ -162,12 +165,19 @@ public:
         g_exiting = true;
         drainBriefly();
         g_ringClosed = true;
-        reportLeftovers();
+        // Every record not yet removed is counted, the one the writer may still be writing too:
+        // nothing can tell whether that write will end before the process does.
+        const unsigned leftover = g_queued;
         if (g_queueBuilt && !g_delivering) {
             queue().~SClientToDevXobQueue();
             g_queueBuilt = false;
         }
         unlock();
+        // The last lines of the process: they may wait a little for a slow log reader.
+        xob::platform::systemLogFinish(kExitLogWaitMilliseconds);
+        if (leftover != 0) {
+            xob::platform::systemLog("XOB: %u Log-Entries still queued at exit are Lost!", leftover);
+        }
     }
 
     TransportLifetime(const TransportLifetime&) = delete;
@@ -184,19 +194,6 @@ private:
             const timespec pause{0, 1000000};
             nanosleep(&pause, nullptr);
             lockForWriter();
-        }
-    }
-
-    static void reportLeftovers() noexcept {
-        if (g_queued == 0) {
-            return;
-        }
-        if (g_delivering) {
-            xob::platform::systemLog(
-                "XOB: %u Log-Entries still queued at exit are Lost! (1 more was being written)",
-                g_queued - 1);
-        } else {
-            xob::platform::systemLog("XOB: %u Log-Entries still queued at exit are Lost!", g_queued);
         }
     }
 };
@@ -216,6 +213,11 @@ namespace GXob {
 void writeToXob(SClientToDevXob* record, int payloadLength, bool useCallerTime, int callerTime,
                 EDevXobCommands command) noexcept {
     if (record == nullptr) {
+        return;
+    }
+    if (payloadLength < 0 || payloadLength > kMaxPayloadLength) {
+        xob::platform::systemLog("XOB: Invalid payload length %d. LogEntry is Lost! (functionId: '0x%03X')",
+                                 payloadLength, functionIdOf(record));
         return;
     }
     std::uint8_t* header = reinterpret_cast<std::uint8_t*>(record);

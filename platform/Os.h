@@ -16,9 +16,18 @@ namespace platform {
 bool monotonicNanoseconds(std::uint64_t& nanoseconds) noexcept;
 
 // One line in the system log at the transport's level (QNX: slogf with operation code 10000 and
-// severity 6; elsewhere syslog at LOG_DEBUG).
+// severity 6; Linux: a datagram to the system log socket at LOG_USER|LOG_DEBUG, sent without
+// waiting and without any lock, so that it is safe at any moment, across fork() included; lines
+// that cannot be sent are counted and the count goes ahead of the next line that gets through;
+// with no log socket at all, the line goes to standard error).
 void systemLog(const char* format, ...) noexcept __attribute__((format(printf, 1, 2)));
 
+// For the end of the process: from now on, for `milliseconds` at most, lines wait for the log
+// reader to make room instead of being dropped; and the count of lines lost so far is sent at
+// once. (QNX: nothing to do.)
+void systemLogFinish(unsigned milliseconds) noexcept;
+
+// Sleeps the whole time even when signals interrupt the sleep.
 void sleepSeconds(unsigned seconds) noexcept;
 
 // The recorder device: its path, and open/write/close on it. openDevice never blocks waiting for
@@ -26,12 +35,17 @@ void sleepSeconds(unsigned seconds) noexcept;
 const char* devicePath() noexcept;
 int openDevice(int accessMode) noexcept;
 ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept;
+// writeDevice on the caller's own thread: a write that finds the other side gone fails with EPIPE
+// but raises no SIGPIPE in the caller; its signal mask and pending signals stay as they were.
+ssize_t writeDeviceWithoutSignal(int descriptor, const void* data, std::size_t size) noexcept;
 void closeDevice(int descriptor) noexcept;
 
 // Memory for one queued record copy (std::malloc; null when there is none).
 void* allocateRecord(std::size_t size) noexcept;
 
-// Starts a detached thread running `routine(nullptr)`; 0 or the error number of the failure.
+// Starts a detached thread running `routine(nullptr)` with every asynchronous signal blocked for
+// its whole life (the process's signals are the application's, for its own threads to take); 0 or
+// the error number of the failure.
 int startDetachedThread(void* (*routine)(void*)) noexcept;
 
 }  // namespace platform

@@ -24,8 +24,14 @@ XOB_EXPORT void setWriteHook(WriteHook hook) noexcept;
 XOB_EXPORT void setThreadStartHook(ThreadStartHook hook) noexcept;
 XOB_EXPORT void setAllocationHook(AllocationHook hook) noexcept;
 
+// The system log socket of the test variant: the path in the environment variable
+// XOBTEST_LOG_SOCKET, read once, when the first line is sent; null (the system's socket) without it.
+// An environment variable rather than a setter, so that the test's child processes use it too.
+constexpr const char* kLogSocketVariable = "XOBTEST_LOG_SOCKET";
+
 // Used by the platform layer.
 const char* devicePath() noexcept;
+const char* logSocketPath() noexcept;
 SleepHook sleepHook() noexcept;
 WriteHook writeHook() noexcept;
 ThreadStartHook threadStartHook() noexcept;

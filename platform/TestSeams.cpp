@@ -1,6 +1,7 @@
 #include "platform/Seams.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 namespace xob {
@@ -31,6 +32,7 @@ void setThreadStartHook(ThreadStartHook hook) noexcept { g_threadStartHook.store
 void setAllocationHook(AllocationHook hook) noexcept { g_allocationHook.store(hook); }
 
 const char* devicePath() noexcept { return g_devicePathSet.load() ? g_devicePath : nullptr; }
+const char* logSocketPath() noexcept { return std::getenv(kLogSocketVariable); }
 SleepHook sleepHook() noexcept { return g_sleepHook.load(); }
 WriteHook writeHook() noexcept { return g_writeHook.load(); }
 ThreadStartHook threadStartHook() noexcept { return g_threadStartHook.load(); }

@@ -3,6 +3,9 @@
 //
 //   xob_lifetime_child send DEVICE COUNT PAYLOAD [RETRY_SLEEP_SECONDS]
 //       queue COUNT entries of PAYLOAD bytes and return from main
+//   xob_lifetime_child drain DEVICE COUNT PAYLOAD
+//       the same without pauses between open attempts, but return only once the writer has ended
+//       (exit status 3 if it has not within 20 s)
 #include <xob/GXob.h>
 
 #include "channel/RecordBuilder.h"
@@ -20,6 +23,7 @@ namespace {
 
 unsigned g_retrySleepSeconds = 1;
 void longRetrySleep(unsigned) { std::this_thread::sleep_for(std::chrono::seconds(g_retrySleepSeconds)); }
+void noRetrySleep(unsigned) {}
 
 int send(const char* device, int count, int payload) {
     xob::seams::setDevicePath(device);
@@ -43,6 +47,18 @@ int main(int argc, char** argv) {
         }
         return send(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     }
-    std::fprintf(stderr, "usage: %s send DEVICE COUNT PAYLOAD [RETRY_SLEEP_SECONDS]\n", argv[0]);
+    if (mode == "drain" && argc == 5) {
+        xob::seams::setSleepHook(&noRetrySleep);
+        send(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+        for (int waited = 0; GXob::getXOBThreadActive(); ++waited) {
+            if (waited == 20000) {
+                return 3;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return 0;
+    }
+    std::fprintf(stderr, "usage: %s send DEVICE COUNT PAYLOAD [RETRY_SLEEP_SECONDS] | drain DEVICE COUNT PAYLOAD\n",
+                 argv[0]);
     return 2;
 }

@@ -71,6 +71,18 @@ TEST(CommandQueue, HoldsAllSlotsThenRefusesWithoutChange) {
     EXPECT_TRUE(ring.isEmpty());
 }
 
+TEST(CommandQueue, RefusesALengthFieldLongerThanARecord) {
+    SClientToDevXobQueue ring;
+    for (const std::uint16_t length : {std::uint16_t{0xFFFF}, std::uint16_t{2055}}) {
+        SClientToDevXob record = recordWithTag(1, length);
+        EXPECT_EQ(ring.writeElement(&record), 0) << length;
+        EXPECT_TRUE(ring.isEmpty()) << length;
+    }
+    SClientToDevXob longest = recordWithTag(2, 2054);
+    ASSERT_EQ(ring.writeElement(&longest), 1);
+    EXPECT_EQ(ring.getElementSize(), 2056u);
+}
+
 TEST(CommandQueue, KeepsOrderAcrossManyWrapArounds) {
     SClientToDevXobQueue ring;
     unsigned written = 0;

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <functional>
 #include <unistd.h>
 
@@ -66,6 +68,54 @@ TEST_F(Control, ResultCodesWhenTheDeviceIsAbsentOrWritesShort) {
         EXPECT_EQ(GXob::writeSetXobActivFlag(true), -1);
         EXPECT_EQ(GXob::doStop_Flush(), 1);
     }
+}
+
+// A device whose other side is gone: the write fails with EPIPE and raises a real SIGPIPE in the
+// calling thread. The caller must survive it (its default action would end the process), and find
+// its signal mask and its pending signals as they were: a SIGPIPE of its own, pending before the
+// call, is still pending after it.
+int g_closedPipe = -1;
+ssize_t writeToClosedPipe(int, const void* data, std::size_t size) { return ::write(g_closedPipe, data, size); }
+
+bool pipeSignalPending() {
+    sigset_t pending;
+    sigpending(&pending);
+    return sigismember(&pending, SIGPIPE) == 1;
+}
+
+TEST_F(Control, AVanishedDeviceRaisesNoSignalInTheCaller) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    g_closedPipe = ends[1];
+    xob::seams::setWriteHook(&writeToClosedPipe);
+    for (const bool ownSignalPending : {false, true}) {
+        sigset_t pipeSignal;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        sigset_t callerMask;
+        pthread_sigmask(ownSignalPending ? SIG_BLOCK : SIG_UNBLOCK, &pipeSignal, &callerMask);
+        if (ownSignalPending) {
+            pthread_kill(pthread_self(), SIGPIPE);
+        }
+        sigset_t before;
+        pthread_sigmask(SIG_BLOCK, nullptr, &before);
+
+        EXPECT_EQ(GXob::writeSetXobActivFlag(true), -1);
+        EXPECT_EQ(GXob::doStop_Flush(), 1);
+
+        sigset_t after;
+        pthread_sigmask(SIG_BLOCK, nullptr, &after);
+        EXPECT_EQ(sigismember(&after, SIGPIPE), sigismember(&before, SIGPIPE)) << "the mask is the caller's";
+        EXPECT_EQ(sigismember(&after, SIGINT), sigismember(&before, SIGINT));
+        EXPECT_EQ(pipeSignalPending(), ownSignalPending) << "only the library's own SIGPIPE is taken";
+        if (ownSignalPending) {
+            const timespec noWait{0, 0};
+            sigtimedwait(&pipeSignal, nullptr, &noWait);
+        }
+        pthread_sigmask(SIG_SETMASK, &callerMask, nullptr);
+    }
+    close(ends[1]);
 }
 
 TEST(ControlFlush, NotSupportedPrintsANoticeAndSendsNothing) {

@@ -112,4 +112,33 @@ TEST(RecordBuilder, StopsAtTheEndOfThePayload) {
     EXPECT_EQ(builder.length(), xob::RecordBuilder::kMaxPayload);
 }
 
+// Calls that would write past the payload (or before it) are refused and change nothing; the last
+// calls that fit are taken.
+TEST(Packing, RefusesWhatWouldReachPastThePayload) {
+    struct Case {
+        const char* name;
+        int (*call)(SClientToDevXob*);
+        int expected;
+    };
+    const Case cases[] = {
+        {"u32 at 2041", [](SClientToDevXob* r) { unsigned v = 1; return GXob::writeDataToCommand(v, r, 2041); }, 0},
+        {"u32 at -4", [](SClientToDevXob* r) { unsigned v = 1; return GXob::writeDataToCommand(v, r, -4); }, 0},
+        {"pointer at 2041", [](SClientToDevXob* r) { const void* v = r; return GXob::writeDataToCommand(v, r, 2041); }, 0},
+        {"char at 2044", [](SClientToDevXob* r) { char v = 1; return GXob::writeDataToCommand(v, r, 2044); }, 0},
+        {"text at 3000", [](SClientToDevXob* r) { return GXob::writeStringToCommand("abc", r, 3000, 4); }, 0},
+        {"text at -1", [](SClientToDevXob* r) { return GXob::writeStringToCommand("abc", r, -1, 4); }, 0},
+        {"cap past the end", [](SClientToDevXob* r) { return GXob::writeStringToCommand("abc", r, 2000, 45); }, 0},
+        {"huge cap", [](SClientToDevXob* r) { return GXob::writeStringToCommand("abc", r, 0, 0x7FFFFFFF); }, 0},
+        {"u32 at 2040 fits", [](SClientToDevXob* r) { unsigned v = 1; return GXob::writeDataToCommand(v, r, 2040); }, 4},
+        {"cap to the end fits", [](SClientToDevXob* r) { return GXob::writeStringToCommand("abc", r, 2000, 44); }, 4},
+    };
+    for (const Case& c : cases) {
+        SClientToDevXob record;
+        std::memset(&record, 0xEE, sizeof record);
+        SClientToDevXob before = record;
+        EXPECT_EQ(c.call(&record), c.expected) << c.name;
+        EXPECT_EQ(std::memcmp(&record, &before, sizeof record) == 0, c.expected == 0) << c.name;
+    }
+}
+
 }  // namespace

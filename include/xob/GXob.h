@@ -95,6 +95,13 @@ inline std::uint8_t* payloadBytes(SClientToDevXob* record) noexcept {
     return reinterpret_cast<std::uint8_t*>(record->ui32Data);
 }
 
+constexpr int kPayloadCapacity = static_cast<int>(sizeof(SClientToDevXob::ui32Data));
+
+// True when `width` bytes at payload offset `offset` lie within the payload.
+constexpr bool fitsPayload(int offset, int width) noexcept {
+    return offset >= 0 && width >= 0 && offset <= kPayloadCapacity - width;
+}
+
 template <typename U>
 inline void storeLittleEndian(std::uint8_t* out, U value, std::size_t width) noexcept {
     for (std::size_t i = 0; i < width; ++i) {
@@ -109,14 +116,16 @@ inline void storeLittleEndian(std::uint8_t* out, U value, std::size_t width) noe
 XOB_EXPORT std::uint32_t getApiHundredthSecond() noexcept;
 
 // Packs one fixed-size value at payload offset `offset`, little-endian, and returns the bytes
-// written (0 for a null record). Integers, bool and enumerations take their own size (an
-// enumeration its full underlying width); a pointer takes 4 bytes, its low 32 bits.
+// written (0 for a null record, or for an offset that leaves no room for the value in the payload:
+// nothing is written then). Integers, bool and enumerations take their own size (an enumeration its
+// full underlying width); a pointer takes 4 bytes, its low 32 bits.
 template <typename T>
 inline int writeDataToCommand(T& value, SClientToDevXob* record, int offset) noexcept {
-    if (record == nullptr) {
+    using V = typename std::remove_cv<T>::type;
+    constexpr int kWidth = std::is_pointer<V>::value ? 4 : static_cast<int>(sizeof(V));
+    if (record == nullptr || !detail::fitsPayload(offset, kWidth)) {
         return 0;
     }
-    using V = typename std::remove_cv<T>::type;
     std::uint8_t* out = detail::payloadBytes(record) + offset;
     if constexpr (std::is_pointer<V>::value) {
         const auto bits = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(value));
@@ -136,7 +145,8 @@ inline int writeDataToCommand(T& value, SClientToDevXob* record, int offset) noe
 
 // Packs a C string at payload offset `offset` like strncpy with limit `cap` (a null text is the
 // empty string) and returns the bytes it occupies with its terminator: length + 1, or `cap` when
-// the text had to be cut to cap - 1 characters. 0 for a null record.
+// the text had to be cut to cap - 1 characters. 0 for a null record, and 0 with nothing written for
+// an offset or cap that would reach past the payload.
 XOB_EXPORT int writeStringToCommand(const char* text, SClientToDevXob* record, int offset,
                                     int cap) noexcept;
 

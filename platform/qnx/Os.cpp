@@ -34,6 +34,8 @@ void systemLog(const char* format, ...) noexcept {
     va_end(arguments);
 }
 
+void systemLogFinish(unsigned) noexcept {}
+
 int openDevice(int accessMode) noexcept { return ::open(devicePath(), accessMode | O_CLOEXEC); }
 
 ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept {

@@ -100,7 +100,7 @@ protected:
     void start(std::vector<std::string> options, int outFd = -1) {
         options.insert(options.begin(), XOBTEST_RECORDER_TOOL);
         options.push_back(m_fifo);
-        m_pid = xobtest::startChild(options, m_errors, outFd);
+        m_pid = xobtest::startChild(options, m_errors, {}, outFd);
         ASSERT_GT(m_pid, 0);
         ASSERT_TRUE(eventually([&] {
             const int fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
@@ -112,7 +112,7 @@ protected:
         return finished();
     }
     xobtest::ChildRun finished() {
-        const xobtest::ChildRun run = xobtest::waitChild(m_pid, kLimit, m_errors);
+        const xobtest::ChildRun run = xobtest::finishChild(m_pid, kLimit, m_errors);
         m_pid = -1;
         return run;
     }

@@ -136,8 +136,10 @@ public:
     const std::string& firstCorruption() const { return m_firstCorruption; }
 
     // For a coded kind: each thread's arrivals are in order, once each, and arrivals plus (where
-    // the reports can name them) the reported ones are exactly what it sent.
-    void expectCoded(Stream stream, bool lossesNamed) {
+    // the reports can name them) the reported ones are exactly what it sent, but for at most
+    // `unnamed` records in all whose loss lines the library could not send (and counted instead).
+    void expectCoded(Stream stream, bool lossesNamed, std::uint64_t unnamed = 0) {
+        std::uint64_t missing = 0;
         std::lock_guard<std::mutex> lock(m_mutex);
         for (unsigned thread = 0; thread < kThreads; ++thread) {
             const std::vector<std::uint32_t>& sent = m_codedSent[stream][thread];
@@ -151,12 +153,16 @@ public:
                 const std::vector<std::uint32_t>& lost = m_codedLost[stream][thread];
                 all.insert(all.end(), lost.begin(), lost.end());
                 std::sort(all.begin(), all.end());
-                EXPECT_EQ(all, sent) << kStreamNames[stream] << " of thread " << thread;
+                EXPECT_TRUE(std::includes(sent.begin(), sent.end(), all.begin(), all.end()) &&
+                            std::adjacent_find(all.begin(), all.end()) == all.end())
+                    << kStreamNames[stream] << " of thread " << thread << " named twice or never sent";
+                missing += sent.size() - std::min(sent.size(), all.size());
             } else {
                 EXPECT_TRUE(std::includes(sent.begin(), sent.end(), all.begin(), all.end()))
                     << kStreamNames[stream] << " of thread " << thread << " arrived but never sent";
             }
         }
+        EXPECT_LE(missing, unnamed) << kStreamNames[stream] << ": neither arrived nor named";
     }
 
 private:
@@ -388,23 +394,27 @@ TEST(StressLoggers, AllFourLoggersFromSeveralThreadsWithTheTmcTimerFiring) {
         sent += books.sentCount(stream);
         delivered += books.deliveredCount(stream);
         lost += books.lostCount(stream);
-        EXPECT_EQ(books.deliveredCount(stream) + books.lostCount(stream), books.sentCount(stream))
+        EXPECT_LE(books.deliveredCount(stream) + books.lostCount(stream), books.sentCount(stream))
             << kStreamNames[s] << ": " << books.deliveredCount(stream) << " delivered, " << books.lostCount(stream)
             << " reported lost";
     }
+    // Every record is delivered or reported, but for those whose loss line the library could not
+    // send (and counted instead).
+    EXPECT_LE(sent - delivered - lost, log.linesLost) << "records neither delivered nor reported";
     const std::uint64_t ticks = books.deliveredCount(Tmc) + books.lostCount(Tmc);
     const long long unaccounted = static_cast<long long>(sent) - static_cast<long long>(delivered + lost);
     std::printf("[stress] logger-mix pace=%s sent=%llu delivered=%llu lost=%llu cut-off=0 unaccounted=%lld seconds=%.1f "
-                "tmc-entries=%llu trace-lines=%llu\n",
+                "tmc-entries=%llu trace-lines=%llu lines-lost=%llu\n",
                 paceName(), static_cast<unsigned long long>(sent), static_cast<unsigned long long>(delivered),
                 static_cast<unsigned long long>(lost), unaccounted, secondsSince(start),
-                static_cast<unsigned long long>(ticks), static_cast<unsigned long long>(traceLines.load()));
+                static_cast<unsigned long long>(ticks), static_cast<unsigned long long>(traceLines.load()),
+                static_cast<unsigned long long>(log.linesLost));
     std::fflush(stdout);
     EXPECT_EQ(books.corrupt(), 0u) << books.firstCorruption();
     EXPECT_EQ(books.sentCount(Unknown) + books.deliveredCount(Unknown) + books.lostCount(Unknown), 0u);
     EXPECT_GE(ticks, 1u) << "the TMC timer never fired";
     EXPECT_GT(traceLines.load(), sent / 2) << "tracing was on for every recording operation";
-    books.expectCoded(WatchDogHit, true);
+    books.expectCoded(WatchDogHit, true, log.linesLost);
     books.expectCoded(Sensor, false);
     books.expectCoded(RouteStart, false);
     expectNoOtherReports(log);

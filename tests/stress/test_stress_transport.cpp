@@ -193,10 +193,10 @@ TEST_F(Stress, BurstOfEightProducersIsDeliveredOrReportedRecordByRecord) {
     }
     LogReport log;
     const Tally tally = close(log);
-    printFigures("burst", tally, secondsSince(start));
+    printFigures("burst", tally, secondsSince(start), "", coveredByLostLines(tally, log));
 
     EXPECT_EQ(tally.sent, std::uint64_t{kThreads} * each);
-    expectAllAccounted(tally, *ledger);
+    expectAllAccounted(tally, *ledger, log);
     EXPECT_EQ(tally.inFlight, 0u);
     EXPECT_EQ(tally.lostExiting + tally.lostMutex, 0u);
     EXPECT_EQ(kindsDelivered(*ledger, 1, kThreads).size(), 5u) << "every entry kind of the mix arrived";
@@ -226,9 +226,9 @@ TEST_F(Stress, SlowRecorderFillsTheRingAndTheQueueFullReportsAccountForTheGap) {
     }
     LogReport log;
     const Tally tally = close(log);
-    printFigures("slow-recorder", tally, secondsSince(start));
+    printFigures("slow-recorder", tally, secondsSince(start), "", coveredByLostLines(tally, log));
 
-    expectAllAccounted(tally, *ledger);
+    expectAllAccounted(tally, *ledger, log);
     EXPECT_EQ(tally.lost(), tally.lostQueueFull);
     EXPECT_GT(tally.lostQueueFull, 0u) << "the stalls never filled the ring";
     EXPECT_TRUE(arrivedFrom(*ledger, 1, afterLastStall)) << "delivery did not resume after the last stall";
@@ -258,14 +258,18 @@ TEST_F(Stress, DeviceGoneAndBackIsRetriedReportedAndResumedWithoutDuplicates) {
     LogReport log;
     const Tally tally = close(log);
     const std::uint64_t givenUp = log.openFailures / 30;
-    printFigures("device-gone", tally, secondsSince(start), "open-failures=" + std::to_string(log.openFailures),
-                 std::min<std::uint64_t>(givenUp, tally.unaccounted));
+    printFigures("device-gone", tally, secondsSince(start),
+                 "open-failures=" + std::to_string(log.openFailures) + " lines-lost=" + std::to_string(log.linesLost),
+                 std::min<std::uint64_t>(givenUp + log.linesLost, tally.unaccounted));
 
     expectNoFaults(tally, *ledger);
     EXPECT_GE(givenUp, 1u) << "the outage should have cost whole records";
-    EXPECT_EQ(tally.unaccounted, givenUp) << "records neither delivered nor reported:" << ledger->unaccountedSample();
+    // Exactly the records given up, unless log lines were lost: each lost line hides one record at
+    // most (a queue-full report, or one of the 30 open failures of a record given up).
+    EXPECT_GE(tally.unaccounted, givenUp);
+    EXPECT_LE(tally.unaccounted, givenUp + log.linesLost)
+        << "records neither delivered nor reported:" << ledger->unaccountedSample();
     EXPECT_EQ(tally.unaccountedReturned, tally.unaccounted);
-    EXPECT_EQ(tally.delivered + tally.lost() + givenUp, tally.sent);
     EXPECT_TRUE(arrivedFrom(*ledger, 1, atReturn)) << "delivery did not resume by itself";
     expectNoOtherReports(log);
 }
@@ -288,15 +292,18 @@ TEST_F(Stress, FailedAllocationsAreReportedAndDeliveryGoesOn) {
     const Tally tally = close(log);
     printFigures("allocation", tally, secondsSince(start),
                  "refused-copies=" + std::to_string(FlakyAllocation::refused.size()) +
-                     " element-defective=" + std::to_string(log.defective));
+                     " element-defective=" + std::to_string(log.defective),
+                 coveredByLostLines(tally, log));
 
-    expectAllAccounted(tally, *ledger);
+    expectAllAccounted(tally, *ledger, log);
     ASSERT_GT(FlakyAllocation::refused.size(), 0u);
     EXPECT_EQ(printed, FlakyAllocation::refused.size());
     const std::set<std::uint32_t> reported = ledger->reportedTags();
+    std::uint64_t unreported = 0;
     for (std::uint32_t tag : FlakyAllocation::refused) {
-        ASSERT_EQ(reported.count(tag), 1u) << "refused copy not reported, tag " << std::hex << tag;
+        unreported += reported.count(tag) == 0 ? 1 : 0;
     }
+    EXPECT_LE(unreported, log.linesLost) << "refused copies not reported";
     // Each producer's records keep arriving after its first refused copy.
     std::vector<std::uint32_t> firstRefused(4, kUnlimited);
     for (std::uint32_t tag : FlakyAllocation::refused) {
@@ -347,7 +354,7 @@ TEST_F(Stress, RefusedCopiesTakeNoSlotOfTheRing) {
     }
     ASSERT_GT(FlakyAllocation::refused.size(), 0u);
     EXPECT_EQ(ledger->arrivals(kProducer), expected);
-    expectAllAccounted(tally, *ledger);
+    expectAllAccounted(tally, *ledger, log);
     expectNoOtherReports(log);
 }
 
@@ -392,11 +399,11 @@ TEST_F(Stress, CallerNeverWaitsWhileTheWriterRetriesAnAbsentDevice) {
     std::snprintf(figures, sizeof figures, "calls=%zu p50=%.1fus p99=%.1fus max=%.1fus open-failures=%llu",
                   all.size(), at(0.5) / 1000.0, at(0.99) / 1000.0, all.back() / 1000.0,
                   static_cast<unsigned long long>(log.openFailures));
-    printFigures("caller-timing", tally, secondsSince(start), figures);
+    printFigures("caller-timing", tally, secondsSince(start), figures, coveredByLostLines(tally, log));
 
     EXPECT_GE(log.openFailures, 2u) << "the writer should have been retrying during the calls";
     EXPECT_LT(at(0.99), 10000000) << "an entry call waited: " << figures;
-    expectAllAccounted(tally, *ledger);
+    expectAllAccounted(tally, *ledger, log);
     EXPECT_EQ(tally.delivered, 120u) << "the ring's 120 records arrive once the device is back";
     expectNoOtherReports(log);
 }

@@ -24,16 +24,22 @@ std::uint64_t monotonicNs() {
 
 }  // namespace
 
-ChildRun runChild(std::vector<std::string> arguments, std::chrono::milliseconds limit, const std::string& errorPath) {
-    return waitChild(startChild(std::move(arguments), errorPath), limit, errorPath);
-}
-
-int startChild(std::vector<std::string> arguments, const std::string& errorPath, int outFd) {
+pid_t startChild(std::vector<std::string> arguments, const std::string& errorPath,
+                 const std::vector<std::string>& environment, int outFd) {
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(&argument[0]);
     }
     argv.push_back(nullptr);
+    std::vector<std::string> variables(environment);
+    std::vector<char*> envp;
+    for (std::string& variable : variables) {
+        envp.push_back(&variable[0]);
+    }
+    for (char** inherited = environ; *inherited != nullptr; ++inherited) {
+        envp.push_back(*inherited);  // after the overrides: the first of a name is the one used
+    }
+    envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!errorPath.empty()) {
@@ -48,15 +54,15 @@ int startChild(std::vector<std::string> arguments, const std::string& errorPath,
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return spawned == 0 ? pid : -1;
 }
 
-ChildRun waitChild(int pid, std::chrono::milliseconds limit, const std::string& errorPath) {
+ChildRun finishChild(pid_t pid, std::chrono::milliseconds limit, const std::string& errorPath) {
     ChildRun run;
-    if (pid < 0) {
+    if (pid <= 0) {
         run.errors = "cannot start the child program";
         return run;
     }
@@ -82,6 +88,11 @@ ChildRun waitChild(int pid, std::chrono::milliseconds limit, const std::string& 
         run.errors += text.str();
     }
     return run;
+}
+
+ChildRun runChild(std::vector<std::string> arguments, std::chrono::milliseconds limit, const std::string& errorPath,
+                  const std::vector<std::string>& environment) {
+    return finishChild(startChild(std::move(arguments), errorPath, environment), limit, errorPath);
 }
 
 }  // namespace xobtest

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace xobtest {
@@ -17,18 +18,20 @@ struct ChildRun {
     std::string errors;         // its standard error, when `errorPath` was given
 };
 
-// Runs `arguments` (the program first) in a process group of its own; at `limit` the whole group
-// is killed, so that nothing it forked outlives the test. With `errorPath`, the child's standard
-// error goes to that file and comes back in `errors`.
-ChildRun runChild(std::vector<std::string> arguments, std::chrono::milliseconds limit,
-                  const std::string& errorPath = "");
+// Starts `arguments` (the program first) in a process group of its own, with the test's
+// environment plus `environment` ("NAME=value" each); -1 when it cannot be started. With
+// `errorPath`, the child's standard error goes to that file; with `outFd`, its standard output
+// is that descriptor.
+pid_t startChild(std::vector<std::string> arguments, const std::string& errorPath = "",
+                 const std::vector<std::string>& environment = {}, int outFd = -1);
 
-// The two halves of runChild, for a child that the test works with while it runs: startChild
-// returns its process id (-1 when it could not start); with `outFd`, the child's standard output
-// is that descriptor. waitChild waits for it (counting `limit` from the call) and kills its group
-// at the limit.
-int startChild(std::vector<std::string> arguments, const std::string& errorPath = "", int outFd = -1);
-ChildRun waitChild(int pid, std::chrono::milliseconds limit, const std::string& errorPath = "");
+// Waits for a started child; at `limit` the whole group is killed, so that nothing it forked
+// outlives the test. With `errorPath`, the child's standard error comes back in `errors`.
+ChildRun finishChild(pid_t pid, std::chrono::milliseconds limit, const std::string& errorPath = "");
+
+// startChild, then finishChild.
+ChildRun runChild(std::vector<std::string> arguments, std::chrono::milliseconds limit,
+                  const std::string& errorPath = "", const std::vector<std::string>& environment = {});
 
 }  // namespace xobtest
 

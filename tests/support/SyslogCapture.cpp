@@ -1,49 +1,33 @@
 #include "SyslogCapture.h"
 
 #include "DeviceStandIn.h"
+#include "platform/Seams.h"
 
+#include <xob/GXob.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <poll.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 namespace xobtest {
+
 namespace {
 
-const char kSystemSocket[] = "/dev/log";
+// The marker: an entry that the library refuses for its payload length (-1, -2, ...) and reports.
+const char kMarker[] = "XOB: Invalid payload length %d. LogEntry is Lost! (functionId: '0x7FF')";
+const char kLinesLost[] = " system-log lines were lost";
 
-int bindDatagramSocket(const std::string& path) {
-    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return -1;
-    }
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        const int error = errno;
-        close(fd);
-        errno = error;
-        return -1;
-    }
-    return fd;
-}
-
-// True when something answers on the socket at `path`.
-bool isServed(const char* path) {
-    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path, sizeof address.sun_path - 1);
-    const bool served = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return served;
+std::string markerLine(int length) {
+    char line[128];
+    std::snprintf(line, sizeof line, kMarker, length);
+    return line;
 }
 
 }  // namespace
@@ -55,36 +39,25 @@ SyslogCapture& SyslogCapture::instance() {
 
 void SyslogCapture::install() {
     SyslogCapture& self = instance();
-    struct stat existing {};
-    const bool exists = lstat(kSystemSocket, &existing) == 0;
-    if (exists && S_ISSOCK(existing.st_mode) && !isServed(kSystemSocket)) {
-        unlink(kSystemSocket);  // left behind by an earlier run
-    } else if (exists) {
-        // Served by someone else: serve a private socket mounted over it, in our own namespace.
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-            self.m_reason = std::string("/dev/log is in use and no private mount namespace: ") + std::strerror(errno);
-            return;
+    self.m_dir = makeTempDir();
+    self.m_path = self.m_dir + "/log";
+    self.m_socket = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, self.m_path.c_str(), sizeof address.sun_path - 1);
+    if (self.m_socket < 0 || bind(self.m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        self.m_reason = "cannot bind " + self.m_path + ": " + std::strerror(errno);
+        if (self.m_socket >= 0) {
+            close(self.m_socket);
+            self.m_socket = -1;
         }
-        self.m_path = makeTempDir() + "/log";
-        self.m_socket = bindDatagramSocket(self.m_path);
-        if (self.m_socket < 0 || mount(self.m_path.c_str(), kSystemSocket, nullptr, MS_BIND, nullptr) != 0) {
-            self.m_reason = std::string("cannot mount a private /dev/log: ") + std::strerror(errno);
-            if (self.m_socket >= 0) {
-                close(self.m_socket);
-                self.m_socket = -1;
-            }
-            return;
-        }
-        self.start();
         return;
     }
-    self.m_path = kSystemSocket;
-    self.m_socket = bindDatagramSocket(self.m_path);
-    if (self.m_socket < 0) {
-        self.m_reason = std::string("cannot bind /dev/log: ") + std::strerror(errno);
-        return;
-    }
-    self.start();
+    // The receiver looks at m_stop between reads.
+    const timeval wake{0, 20000};
+    setsockopt(self.m_socket, SOL_SOCKET, SO_RCVTIMEO, &wake, sizeof wake);
+    setenv(xob::seams::kLogSocketVariable, self.m_path.c_str(), 1);
+    self.m_receiver = std::thread([&self] { self.receive(); });
 }
 
 SyslogCapture::~SyslogCapture() {
@@ -94,52 +67,71 @@ SyslogCapture::~SyslogCapture() {
     }
     if (m_socket >= 0) {
         close(m_socket);
-    }
-    if (!m_path.empty()) {
         unlink(m_path.c_str());
+        rmdir(m_dir.c_str());
     }
 }
 
-void SyslogCapture::acceptProgram(const std::string& program) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_programs.push_back(program);
-}
-
-void SyslogCapture::start() {
-    m_programs.push_back(program_invocation_short_name);
-    m_receiver = std::thread([this] { receive(); });
-}
+void SyslogCapture::pause(bool paused) { m_paused = paused; }
 
 void SyslogCapture::receive() {
-    // "<PRI>Mmm dd hh:mm:ss program: message" (program may carry "[pid]").
+    // "<PRI>name[pid]: message", perhaps with a time after the priority.
     char datagram[4096];
     while (!m_stop) {
-        pollfd watched{m_socket, POLLIN, 0};
-        if (poll(&watched, 1, 20) <= 0) {
+        if (m_paused) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
             continue;
         }
-        const ssize_t got = recv(m_socket, datagram, sizeof datagram, MSG_DONTWAIT);
+        const ssize_t got = recv(m_socket, datagram, sizeof datagram, 0);
         if (got <= 0) {
-            continue;
+            continue;  // the wake-up time-out, or a signal
         }
         const std::string line(datagram, static_cast<std::size_t>(got));
+        const std::size_t at = line.find(": ");
         std::lock_guard<std::mutex> lock(m_mutex);
-        for (const std::string& program : m_programs) {
-            std::size_t at = line.find(" " + program);
-            if (at != std::string::npos && (at = line.find(": ", at)) != std::string::npos) {
-                m_lines.push_back(line.substr(at + 2));
-                break;
-            }
-        }
+        m_lines.push_back(at == std::string::npos ? line : line.substr(at + 2));
         m_received.notify_all();
     }
 }
 
 void SyslogCapture::clear() {
-    // Lines already sent are in the socket or being read: give them a moment to land first.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    settle();
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lines.clear();
+}
+
+bool SyslogCapture::isSettleLine(const std::string& line) {
+    int length = 0;
+    return (std::sscanf(line.c_str(), kMarker, &length) == 1 && line == markerLine(length)) ||
+           line.find(kLinesLost) != std::string::npos;
+}
+
+std::size_t SyslogCapture::settle() {
+    if (!available()) {
+        return 0;
+    }
+    const int first = m_markers + 1;
+    bool seen = false;
+    for (int attempt = 0; attempt < 600 && !seen; ++attempt) {
+        SClientToDevXob record{};
+        record.functionId = 0x7FF;
+        GXob::writeToXob(&record, -++m_markers, false, 0, EDevXob_LogEntry);
+        seen = countStartingWith(markerLine(-m_markers), 1, 100) == 1;
+    }
+    std::size_t lost = 0;
+    std::size_t markersSeen = 0;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const std::string& line : m_lines) {
+        unsigned count = 0;
+        int length = 0;
+        if (line.find(kLinesLost) != std::string::npos && std::sscanf(line.c_str(), "XOB: %u", &count) == 1) {
+            lost += count;
+        } else if (std::sscanf(line.c_str(), kMarker, &length) == 1 && -length >= first && -length <= m_markers) {
+            ++markersSeen;
+        }
+    }
+    const std::size_t markersLost = static_cast<std::size_t>(m_markers - first + 1) - markersSeen;
+    return lost - std::min(lost, markersLost);
 }
 
 std::vector<std::string> SyslogCapture::lines(std::size_t atLeast, int timeoutMs) {

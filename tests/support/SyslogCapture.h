@@ -1,8 +1,7 @@
-// SyslogCapture: receives this process's system-log lines for real, by serving the local syslog
-// socket (/dev/log) for the lifetime of the test program. Where /dev/log is already served (a
-// desk with a syslog daemon), the program moves into a mount namespace of its own and serves a
-// private socket mounted over it; without the privileges for either, captures are unavailable and
-// the tests that need them skip with the reason.
+// SyslogCapture: receives the system-log lines of this process and of its child processes for
+// real. At start the program binds a datagram socket of its own in a fresh temporary directory and
+// names it in XOBTEST_LOG_SOCKET, where the library's test variant (and its child processes, which
+// inherit the variable) send their lines instead of to the system's socket. No privileges needed.
 #ifndef XOB_TESTS_SYSLOGCAPTURE_H
 #define XOB_TESTS_SYSLOGCAPTURE_H
 
@@ -23,36 +22,44 @@ public:
 
     bool available() const { return m_socket >= 0; }
     const std::string& unavailableReason() const { return m_reason; }
+    const std::string& path() const { return m_path; }
 
-    // Also take the lines of another program (a child process of the test).
-    void acceptProgram(const std::string& program);
-
-    // Forgets every line received so far.
+    // Forgets every line received so far (after settle(), so that no count of lines lost before is
+    // left to come).
     void clear();
+    // Has the library log a marker line until one arrives, so that every line logged before it is in,
+    // or counted lost; returns the lines the library reported lost since the last clear() ("XOB: N
+    // system-log lines were lost"), less the markers among them.
+    std::size_t settle();
+    // True for the lines settle() makes the library write, and for its counts of lost lines.
+    static bool isSettleLine(const std::string& line);
     // The message texts (without priority, time and program name) received so far, waiting up to
     // `timeoutMs` until there are at least `atLeast` of them.
     std::vector<std::string> lines(std::size_t atLeast = 0, int timeoutMs = 2000);
     // How many received lines start with `prefix`, after waiting up to `timeoutMs` for `expected`.
     std::size_t countStartingWith(const std::string& prefix, std::size_t expected = 0, int timeoutMs = 2000);
+    // While paused nothing is read: the socket's queue fills up, as behind a stalled log reader.
+    void pause(bool paused);
 
     ~SyslogCapture();
 
 private:
     SyslogCapture() = default;
-    void start();
     void receive();
 
     int m_socket = -1;
+    std::string m_dir;
     std::string m_path;
     std::string m_reason;
-    // Like a syslog daemon, a thread reads the socket all the time: a datagram socket holds only a
-    // few messages, and a sender blocks once it is full.
+    // Like a log reader, a thread reads the socket all the time: a datagram socket holds only a few
+    // messages, and the library drops (and counts) lines once it is full.
     std::thread m_receiver;
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_paused{false};
     std::mutex m_mutex;
     std::condition_variable m_received;
-    std::vector<std::string> m_programs;
     std::vector<std::string> m_lines;
+    int m_markers = 0;
 };
 
 }  // namespace xobtest
