@@ -64,6 +64,9 @@ TEST(DecoderRoundTrip, EveryEntryKindGivesBackItsArguments) {
             args.erase("sub");
         }
         EXPECT_EQ(decodedFields(record), expectedFields(args, *record.kind)) << xobtest::hex(bytes);
+        std::string line;  // the bulk writer's JSON is the JSON library's, byte for byte
+        appendJsonLine(line, record);
+        EXPECT_EQ(line, jsonRecord(record).dump() + "\n");
         reached.insert(record.kind);
     }
     for (const EntryKind& kind : entryKinds()) {

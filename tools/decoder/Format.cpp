@@ -23,22 +23,120 @@ int nameWidth() {
     return s_width;
 }
 
-std::string printf1(const char* pattern, unsigned long long value) {
-    char text[32];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
+const char kHexDigits[] = "0123456789ABCDEF";
+
+void appendUnsigned(std::string& out, std::uint64_t value) {
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (n > 0) {
+        out += digits[--n];
+    }
+}
+
+void appendSigned(std::string& out, std::int64_t value) {
+    if (value < 0) {
+        out += '-';
+        appendUnsigned(out, 0 - static_cast<std::uint64_t>(value));
+    } else {
+        appendUnsigned(out, static_cast<std::uint64_t>(value));
+    }
+}
+
+// "0x%03llX" for words of up to 2 bytes, "0x%08llX" for wider ones.
+void appendHexWord(std::string& out, std::uint64_t value, unsigned width) {
+    char digits[16];
+    int n = 0;
+    do {
+        digits[n++] = kHexDigits[value & 0xF];
+        value >>= 4;
+    } while (value != 0);
+    out += "0x";
+    for (int pad = width <= 2 ? 3 : 8; pad > n; --pad) {
+        out += '0';
+    }
+    while (n > 0) {
+        out += digits[--n];
+    }
 }
 
 std::string hexWord(std::uint64_t value, unsigned width) {
-    return printf1(width <= 2 ? "0x%03llX" : "0x%08llX", value);
+    std::string text;
+    appendHexWord(text, value, width);
+    return text;
+}
+
+void appendHexBytes(std::string& out, const std::vector<std::uint8_t>& bytes, bool spaced) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (spaced && i != 0) {
+            out += ' ';
+        }
+        out += kHexDigits[bytes[i] >> 4];
+        out += kHexDigits[bytes[i] & 0xF];
+    }
 }
 
 std::string hexBytes(const std::vector<std::uint8_t>& bytes, const char* separator) {
     std::string text;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        text += (i == 0 ? "" : separator) + printf1("%02llX", bytes[i]);
-    }
+    appendHexBytes(text, bytes, *separator != '\0');
     return text;
+}
+
+void appendQuoted(std::string& out, const std::string& raw, char mark) {
+    out += mark;
+    for (const char c : raw) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == mark || c == '\\') {
+            out += '\\';
+            out += c;
+            continue;
+        }
+        switch (c) {
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (byte >= 0x20 && byte < 0x7F) {
+                out += c;
+            } else {
+                out += "\\x";
+                out += kHexDigits[byte >> 4];
+                out += kHexDigits[byte & 0xF];
+            }
+        }
+    }
+    out += mark;
+}
+
+// Left or right aligned in `width` columns, as printf's %-*s and %*s.
+void appendPadded(std::string& out, const char* text, std::size_t size, int width, bool left) {
+    const std::size_t pad = static_cast<std::size_t>(width) > size ? width - size : 0;
+    if (!left) {
+        out.append(pad, ' ');
+    }
+    out.append(text, size);
+    if (left) {
+        out.append(pad, ' ');
+    }
+}
+
+void appendPadded(std::string& out, const std::string& text, int width, bool left) {
+    appendPadded(out, text.data(), text.size(), width, left);
+}
+
+void appendClock(std::string& out, std::uint64_t hundredths) {
+    appendUnsigned(out, hundredths / 360000);
+    const unsigned parts[] = {static_cast<unsigned>(hundredths / 6000 % 60),
+                              static_cast<unsigned>(hundredths / 100 % 60), static_cast<unsigned>(hundredths % 100)};
+    const char separators[] = {':', ':', '.'};
+    for (int i = 0; i < 3; ++i) {
+        out += separators[i];
+        out += static_cast<char>('0' + parts[i] / 10);
+        out += static_cast<char>('0' + parts[i] % 10);
+    }
 }
 
 // The enumerator's name for an integer field whose values the library names; null otherwise.
@@ -56,51 +154,133 @@ bool isInteger(const Value& value) {
     return value.kind == Value::Kind::Signed || value.kind == Value::Kind::Unsigned;
 }
 
-std::string textValue(const Field& field);
+void appendTextValue(std::string& out, const Field& field);
 
-std::string textFields(const std::vector<Field>& fields) {
-    std::string text;
+void appendTextFields(std::string& out, const std::vector<Field>& fields) {
+    bool first = true;
     for (const Field& field : fields) {
-        if (!text.empty()) {
-            text += ' ';
+        if (!first) {
+            out += ' ';
         }
-        text += field.layout->name;
-        text += '=';
-        text += textValue(field);
+        first = false;
+        out += field.layout->name;
+        out += '=';
+        appendTextValue(out, field);
     }
-    return text;
 }
 
-std::string textValue(const Field& field) {
+void appendTextValue(std::string& out, const Field& field) {
     const Value& value = field.value;
     switch (value.kind) {
     case Value::Kind::Signed:
-    case Value::Kind::Unsigned: {
+    case Value::Kind::Unsigned:
         if (const char* name = enumeratorName(field)) {
-            return name;
+            out += name;
+        } else if (value.kind == Value::Kind::Signed) {
+            appendSigned(out, value.s);
+        } else if (field.layout->hex) {
+            appendHexWord(out, value.u, field.layout->width);
+        } else {
+            appendUnsigned(out, value.u);
         }
-        if (value.kind == Value::Kind::Signed) {
-            return std::to_string(value.s);
-        }
-        return field.layout->hex ? hexWord(value.u, field.layout->width) : std::to_string(value.u);
-    }
+        return;
     case Value::Kind::Bool:
-        return value.u != 0 ? "true" : "false";
+        out += value.u != 0 ? "true" : "false";
+        return;
     case Value::Kind::Char:
-        return quote(value.text, '\'');
+        appendQuoted(out, value.text, '\'');
+        return;
     case Value::Kind::Text:
-        return quote(value.text);
+        appendQuoted(out, value.text, '"');
+        return;
     case Value::Kind::Bytes:
-        return "[" + hexBytes(value.bytes, " ") + "]";
-    case Value::Kind::List: {
-        std::string text = "[";
+        out += '[';
+        appendHexBytes(out, value.bytes, true);
+        out += ']';
+        return;
+    case Value::Kind::List:
+        out += '[';
         for (std::size_t i = 0; i < value.items.size(); ++i) {
-            text += (i == 0 ? "{" : ", {") + textFields(value.items[i]) + "}";
+            out += i == 0 ? "{" : ", {";
+            appendTextFields(out, value.items[i]);
+            out += '}';
         }
-        return text + "]";
+        out += ']';
+        return;
     }
+}
+
+void appendJsonKey(std::string& out, const char* key, bool first = false) {
+    if (!first) {
+        out += ',';
     }
-    return "";
+    out += '"';
+    out += key;
+    out += "\":";
+}
+
+void appendJsonFields(std::string& out, const std::vector<Field>& fields);
+
+void appendJsonValue(std::string& out, const Field& field) {
+    const Value& value = field.value;
+    switch (value.kind) {
+    case Value::Kind::Signed:
+        appendSigned(out, value.s);
+        break;
+    case Value::Kind::Unsigned:
+        if (field.layout->hex) {
+            out += '"';
+            appendHexWord(out, value.u, field.layout->width);
+            out += '"';
+        } else {
+            appendUnsigned(out, value.u);
+        }
+        break;
+    case Value::Kind::Bool:
+        out += value.u != 0 ? "true" : "false";
+        break;
+    case Value::Kind::Char:
+    case Value::Kind::Text:
+        appendJsonString(out, value.text.data(), value.text.size(), true);
+        break;
+    case Value::Kind::Bytes:
+        out += '"';
+        appendHexBytes(out, value.bytes, false);
+        out += '"';
+        break;
+    case Value::Kind::List:
+        out += '[';
+        for (std::size_t i = 0; i < value.items.size(); ++i) {
+            if (i != 0) {
+                out += ',';
+            }
+            appendJsonFields(out, value.items[i]);
+        }
+        out += ']';
+        break;
+    }
+}
+
+void appendJsonFields(std::string& out, const std::vector<Field>& fields) {
+    out += '{';
+    bool first = true;
+    for (const Field& field : fields) {
+        appendJsonKey(out, field.layout->name, first);
+        first = false;
+        appendJsonValue(out, field);
+        if (field.layout->names != nullptr && isInteger(field.value)) {
+            out += ",\"";
+            out += field.layout->name;
+            out += "Name\":";
+            const char* enumerator = enumeratorName(field);
+            if (enumerator != nullptr) {
+                appendJsonString(out, enumerator, std::strlen(enumerator));
+            } else {
+                out += "null";
+            }
+        }
+    }
+    out += '}';
 }
 
 Json jsonFields(const std::vector<Field>& fields);
@@ -155,36 +335,16 @@ Json orNull(bool present, T value) {
 
 }  // namespace
 
-std::string formatClock(std::uint32_t hundredths) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%lu:%02lu:%02lu.%02lu", static_cast<unsigned long>(hundredths / 360000),
-                  static_cast<unsigned long>(hundredths / 6000 % 60),
-                  static_cast<unsigned long>(hundredths / 100 % 60), static_cast<unsigned long>(hundredths % 100));
+std::string formatClock(std::uint64_t hundredths) {
+    std::string text;
+    appendClock(text, hundredths);
     return text;
 }
 
 std::string quote(const std::string& raw, char mark) {
-    std::string text(1, mark);
-    for (const char c : raw) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == mark || c == '\\') {
-            text += '\\';
-            text += c;
-            continue;
-        }
-        switch (c) {
-        case '\n': text += "\\n"; break;
-        case '\r': text += "\\r"; break;
-        case '\t': text += "\\t"; break;
-        default:
-            if (byte >= 0x20 && byte < 0x7F) {
-                text += c;
-            } else {
-                text += printf1("\\x%02llX", byte);
-            }
-        }
-    }
-    return text + mark;
+    std::string text;
+    appendQuoted(text, raw, mark);
+    return text;
 }
 
 std::string latin1ToUtf8(const std::string& raw) {
@@ -210,33 +370,187 @@ std::string textHeader() {
 }
 
 std::string textLine(const DecodedRecord& record) {
-    const char* command = commandName(record.command);
-    const std::string commandText =
-        command != nullptr ? command : record.command < 0 ? "-" : "cmd" + std::to_string(record.command);
-    const std::string time = record.hasTimestamp ? std::to_string(record.timestamp) : "-";
-    const std::string clock = record.hasTimestamp ? formatClock(record.timestamp) : "-";
-    const std::string id = record.hasFunctionId ? hexWord(record.functionId, 2) : "-";
-    const std::string sub = record.sub >= 0 ? std::to_string(record.sub) : "-";
-    const char* name = record.kind != nullptr ? record.kind->name : "-";
+    std::string line;
+    appendTextLine(line, record);
+    line.pop_back();
+    return line;
+}
 
-    char columns[256];
-    std::snprintf(columns, sizeof columns, "%8zu  %-15s %9s %11s  %-5s %3s  %-*s", record.offset,
-                  commandText.c_str(), time.c_str(), clock.c_str(), id.c_str(), sub.c_str(), nameWidth(), name);
-    std::string line = columns;
-    std::string fields = textFields(record.fields);
-    if (!record.undecoded.empty()) {
-        fields += (fields.empty() ? "" : " ") + std::string("undecoded=[") + hexBytes(record.undecoded, " ") + "]";
+void appendTextLine(std::string& out, const DecodedRecord& record, const LineContext* context) {
+    if (context != nullptr && context->source != nullptr) {
+        appendPadded(out, context->source, std::strlen(context->source), context->sourceWidth, true);
+        out += "  ";
     }
-    if (!fields.empty()) {
-        line += "  " + fields;
+    char number[24];
+    const int offsetSize = std::snprintf(number, sizeof number, "%zu", record.offset);
+    appendPadded(out, number, static_cast<std::size_t>(offsetSize), 8, false);
+    out += "  ";
+    const char* command = commandName(record.command);
+    if (command != nullptr) {
+        appendPadded(out, command, std::strlen(command), 15, true);
+    } else {
+        appendPadded(out, record.command < 0 ? "-" : "cmd" + std::to_string(record.command), 15, true);
     }
-    if (record.damaged()) {
-        line += "  !! ";
-        for (std::size_t i = 0; i < record.damage.size(); ++i) {
-            line += (i == 0 ? "" : "; ") + record.damage[i];
+    out += ' ';
+    if (record.hasTimestamp) {
+        std::string time;
+        appendUnsigned(time, record.timestamp);
+        appendPadded(out, time, 9, false);
+        out += ' ';
+        time.clear();
+        const bool elapsed = context != nullptr && context->hasElapsed;
+        appendClock(time, elapsed ? context->elapsed : record.timestamp);
+        appendPadded(out, time, 11, false);
+    } else {
+        out += "        -           -";
+    }
+    out += "  ";
+    if (record.hasFunctionId) {
+        std::string id;
+        appendHexWord(id, record.functionId, 2);
+        appendPadded(out, id, 5, true);
+    } else {
+        out += "-    ";
+    }
+    out += ' ';
+    if (record.sub >= 0) {
+        std::string sub;
+        appendUnsigned(sub, static_cast<unsigned>(record.sub));
+        appendPadded(out, sub, 3, false);
+    } else {
+        out += "  -";
+    }
+    out += "  ";
+    const char* name = record.kind != nullptr ? record.kind->name : "-";
+    appendPadded(out, name, std::strlen(name), nameWidth(), true);
+    if (!record.fields.empty() || !record.undecoded.empty()) {
+        out += "  ";
+        appendTextFields(out, record.fields);
+        if (!record.undecoded.empty()) {
+            out += record.fields.empty() ? "undecoded=[" : " undecoded=[";
+            appendHexBytes(out, record.undecoded, true);
+            out += ']';
         }
     }
-    return line;
+    if (record.damaged()) {
+        out += "  !! ";
+        for (std::size_t i = 0; i < record.damage.size(); ++i) {
+            out += i == 0 ? "" : "; ";
+            out += record.damage[i];
+        }
+    }
+    out += '\n';
+}
+
+void appendJsonString(std::string& out, const char* text, std::size_t size, bool latin1) {
+    out += '"';
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        switch (byte) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (byte < 0x20) {
+                out += "\\u00";
+                out += static_cast<char>('0' + (byte >> 4));
+                out += "0123456789abcdef"[byte & 0xF];
+            } else if (byte >= 0x80 && latin1) {
+                out += static_cast<char>(0xC0 | (byte >> 6));
+                out += static_cast<char>(0x80 | (byte & 0x3F));
+            } else {
+                out += static_cast<char>(byte);
+            }
+        }
+    }
+    out += '"';
+}
+
+void appendJsonLine(std::string& out, const DecodedRecord& record, const LineContext* context) {
+    out += "{\"offset\":";
+    appendUnsigned(out, record.offset);
+    appendJsonKey(out, "size");
+    appendUnsigned(out, record.size);
+    appendJsonKey(out, "command");
+    const char* command = commandName(record.command);
+    if (command != nullptr) {
+        appendJsonString(out, command, std::strlen(command));
+    } else {
+        out += "null";
+    }
+    appendJsonKey(out, "commandCode");
+    if (record.command >= 0) {
+        appendUnsigned(out, static_cast<unsigned>(record.command));
+    } else {
+        out += "null";
+    }
+    appendJsonKey(out, "timestamp");
+    if (record.hasTimestamp) {
+        appendUnsigned(out, record.timestamp);
+        appendJsonKey(out, "clock");
+        out += '"';
+        appendClock(out, record.timestamp);
+        out += '"';
+    } else {
+        out += "null,\"clock\":null";
+    }
+    appendJsonKey(out, "functionId");
+    if (record.hasFunctionId) {
+        out += '"';
+        appendHexWord(out, record.functionId, 2);
+        out += '"';
+    } else {
+        out += "null";
+    }
+    appendJsonKey(out, "sub");
+    if (record.sub >= 0) {
+        appendUnsigned(out, static_cast<unsigned>(record.sub));
+    } else {
+        out += "null";
+    }
+    appendJsonKey(out, "entry");
+    if (record.kind != nullptr) {
+        appendJsonString(out, record.kind->name, std::strlen(record.kind->name));
+    } else {
+        out += "null";
+    }
+    appendJsonKey(out, "fields");
+    appendJsonFields(out, record.fields);
+    appendJsonKey(out, "undecoded");
+    if (!record.undecoded.empty()) {
+        out += '"';
+        appendHexBytes(out, record.undecoded, false);
+        out += '"';
+    } else {
+        out += "null";
+    }
+    appendJsonKey(out, "damage");
+    out += '[';
+    for (std::size_t i = 0; i < record.damage.size(); ++i) {
+        if (i != 0) {
+            out += ',';
+        }
+        appendJsonString(out, record.damage[i].data(), record.damage[i].size());
+    }
+    out += ']';
+    if (context != nullptr) {
+        appendJsonKey(out, "elapsed");
+        if (context->hasElapsed) {
+            appendUnsigned(out, context->elapsed);
+        } else {
+            out += "null";
+        }
+        appendJsonKey(out, "source");
+        const char* source = context->source != nullptr ? context->source : "-";
+        appendJsonString(out, source, std::strlen(source));
+        appendJsonKey(out, "schema");
+        appendUnsigned(out, kJsonSchemaVersion);
+    }
+    out += "}\n";
 }
 
 Json jsonRecord(const DecodedRecord& record) {
