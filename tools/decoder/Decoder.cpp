@@ -52,7 +52,7 @@ bool need(const Cursor& c, std::size_t bytes, const std::string& prefix, const F
     return false;
 }
 
-Value integerValue(const FieldLayout& layout, const std::uint8_t* p) {
+void integerValue(const FieldLayout& layout, const std::uint8_t* p, Value& value) {
     std::uint64_t raw = 0;
     for (unsigned i = 0; i < layout.width; ++i) {
         const unsigned byte = layout.order == ByteOrder::Big ? i : layout.width - 1 - i;
@@ -61,7 +61,6 @@ Value integerValue(const FieldLayout& layout, const std::uint8_t* p) {
     if (layout.mask != 0) {
         raw &= layout.mask;
     }
-    Value value;
     if (layout.type == FieldType::Signed) {
         const unsigned unused = 64 - 8 * layout.width;
         value.kind = Value::Kind::Signed;
@@ -70,7 +69,6 @@ Value integerValue(const FieldLayout& layout, const std::uint8_t* p) {
         value.kind = Value::Kind::Unsigned;
         value.u = raw;
     }
-    return value;
 }
 
 bool decodeFields(const std::vector<FieldLayout>& layouts, Cursor& c, std::vector<Field>& out,
@@ -82,19 +80,46 @@ bool decodeFields(const std::vector<FieldLayout>& layouts, Cursor& c, std::vecto
 bool decodeField(const FieldLayout& layout, Cursor& c, std::vector<Field>& out, const std::string& prefix,
                  std::vector<std::string>& damage) {
     const std::uint8_t* at = c.data + c.pos;
-    Value value;
+    if (layout.type == FieldType::Gap) {
+        if (!need(c, layout.size, prefix, layout, damage)) {
+            return false;
+        }
+        c.pos += layout.size;
+        return true;
+    }
+    if (layout.type == FieldType::Flags) {
+        if (!need(c, 1, prefix, layout, damage)) {
+            return false;
+        }
+        for (std::size_t bit = 0; bit < layout.items.size(); ++bit) {
+            out.emplace_back();
+            out.back().layout = &layout.items[bit];
+            out.back().value.kind = Value::Kind::Bool;
+            out.back().value.u = (*at >> bit) & 1u;
+        }
+        c.pos += 1;
+        return true;
+    }
+    // The field is built in its place in the list, and taken out again if the payload lacks it.
+    out.emplace_back();
+    out.back().layout = &layout;
+    Value& value = out.back().value;
+    const auto missing = [&out] {
+        out.pop_back();
+        return false;
+    };
     switch (layout.type) {
     case FieldType::Unsigned:
     case FieldType::Signed:
         if (!need(c, layout.width, prefix, layout, damage)) {
-            return false;
+            return missing();
         }
-        value = integerValue(layout, at);
+        integerValue(layout, at, value);
         c.pos += layout.width;
         break;
     case FieldType::Bool:
         if (!need(c, 1, prefix, layout, damage)) {
-            return false;
+            return missing();
         }
         if (*at > 1) {
             value.kind = Value::Kind::Unsigned;
@@ -108,7 +133,7 @@ bool decodeField(const FieldLayout& layout, Cursor& c, std::vector<Field>& out, 
         break;
     case FieldType::Char:
         if (!need(c, 1, prefix, layout, damage)) {
-            return false;
+            return missing();
         }
         value.kind = Value::Kind::Char;
         value.text.assign(1, static_cast<char>(*at));
@@ -120,7 +145,6 @@ bool decodeField(const FieldLayout& layout, Cursor& c, std::vector<Field>& out, 
         value.kind = Value::Kind::Text;
         if (end == nullptr) {
             value.text.assign(reinterpret_cast<const char*>(at), window);
-            out.push_back({&layout, std::move(value)});
             c.pos += window;
             const std::string path = fieldPath(prefix, layout);
             damage.push_back(window == layout.size
@@ -137,7 +161,7 @@ bool decodeField(const FieldLayout& layout, Cursor& c, std::vector<Field>& out, 
     }
     case FieldType::Bytes:
         if (!need(c, layout.size, prefix, layout, damage)) {
-            return false;
+            return missing();
         }
         value.kind = Value::Kind::Bytes;
         value.bytes.assign(at, at + layout.size);
@@ -151,26 +175,11 @@ bool decodeField(const FieldLayout& layout, Cursor& c, std::vector<Field>& out, 
         break;
     }
     case FieldType::Gap:
-        if (!need(c, layout.size, prefix, layout, damage)) {
-            return false;
-        }
-        c.pos += layout.size;
-        return true;
     case FieldType::Flags:
-        if (!need(c, 1, prefix, layout, damage)) {
-            return false;
-        }
-        for (std::size_t bit = 0; bit < layout.items.size(); ++bit) {
-            Value flag;
-            flag.kind = Value::Kind::Bool;
-            flag.u = (*at >> bit) & 1u;
-            out.push_back({&layout.items[bit], flag});
-        }
-        c.pos += 1;
-        return true;
+        break;
     case FieldType::List: {
         if (!need(c, 1, prefix, layout, damage, " (item count)")) {
-            return false;
+            return missing();
         }
         const unsigned count = *at;
         c.pos += 1;
@@ -182,19 +191,18 @@ bool decodeField(const FieldLayout& layout, Cursor& c, std::vector<Field>& out, 
         value.kind = Value::Kind::List;
         for (unsigned i = 0; i < count; ++i) {
             std::vector<Field> item;
+            item.reserve(layout.items.size());
             const bool whole = decodeFields(layout.items, c, item, path + "[" + std::to_string(i) + "].", damage);
             if (!item.empty()) {
                 value.items.push_back(std::move(item));
             }
             if (!whole) {
-                out.push_back({&layout, std::move(value)});
                 return false;
             }
         }
         break;
     }
     }
-    out.push_back({&layout, std::move(value)});
     return true;
 }
 
@@ -308,6 +316,36 @@ std::string skipped(std::size_t count, std::size_t next, bool found) {
 
 constexpr std::size_t kChunkRoom = 1 << 16;
 
+// findEntryKind reads the identifier and at most the first four payload bytes; a recording
+// repeats a few kinds over and over, so the answers are kept for those keys.
+const EntryKind* cachedEntryKind(std::uint16_t functionId, const std::uint8_t* payload, std::size_t size,
+                                 bool& known) {
+    struct Slot {
+        bool used = false;
+        std::uint16_t functionId = 0;
+        std::uint8_t keySize = 0;
+        std::uint32_t key = 0;
+        const EntryKind* kind = nullptr;
+        bool known = false;
+    };
+    thread_local Slot t_slots[256];
+    const std::uint8_t keySize = static_cast<std::uint8_t>(std::min<std::size_t>(size, 4));
+    std::uint32_t key = 0;
+    for (std::uint8_t i = 0; i < keySize; ++i) {
+        key |= static_cast<std::uint32_t>(payload[i]) << (8 * i);
+    }
+    Slot& slot = t_slots[(functionId ^ (key * 0x9E3779B1u >> 24) ^ keySize) & 0xFF];
+    if (!slot.used || slot.functionId != functionId || slot.keySize != keySize || slot.key != key) {
+        slot.used = true;
+        slot.functionId = functionId;
+        slot.keySize = keySize;
+        slot.key = key;
+        slot.kind = findEntryKind(functionId, payload, size, &slot.known);
+    }
+    known = slot.known;
+    return slot.kind;
+}
+
 }  // namespace
 
 const char* commandName(int command) {
@@ -332,7 +370,7 @@ const char* DecodedRecord::name() const {
 void decodePayload(std::uint16_t functionId, const std::uint8_t* payload, std::size_t size,
                    DecodedRecord& record) {
     bool known = false;
-    const EntryKind* kind = findEntryKind(functionId, payload, size, &known);
+    const EntryKind* kind = cachedEntryKind(functionId, payload, size, known);
     record.kind = kind;
     if (kind == nullptr) {
         if (!known) {

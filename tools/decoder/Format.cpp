@@ -23,21 +23,106 @@ int nameWidth() {
     return s_width;
 }
 
+// Collects a line's bytes in a block of its own and hands them to the output string in large
+// pieces: appending to a std::string piece by piece costs a call per piece.
+class Writer {
+public:
+    explicit Writer(std::string& out) : m_out(out) {}
+    ~Writer() { spill(); }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    Writer& operator+=(char c) {
+        if (m_used == sizeof m_block) {
+            spill();
+        }
+        m_block[m_used++] = c;
+        return *this;
+    }
+    Writer& operator+=(const char* text) { return append(text, std::strlen(text)); }
+    // A literal: its length is known when compiling, and so is the copy.
+    template <std::size_t N>
+    Writer& lit(const char (&text)[N]) {
+        if (N - 1 > sizeof m_block - m_used) {
+            spill();
+        }
+        std::memcpy(m_block + m_used, text, N - 1);
+        m_used += N - 1;
+        return *this;
+    }
+    Writer& operator+=(const std::string& text) { return append(text.data(), text.size()); }
+    Writer& append(const char* text, std::size_t size) {
+        if (size > sizeof m_block - m_used) {
+            spill();
+            if (size > sizeof m_block) {
+                m_out.append(text, size);
+                return *this;
+            }
+        }
+        std::memcpy(m_block + m_used, text, size);
+        m_used += size;
+        return *this;
+    }
+    Writer& append(std::size_t count, char c) {
+        if (count > sizeof m_block - m_used) {
+            spill();
+            if (count > sizeof m_block) {
+                m_out.append(count, c);
+                return *this;
+            }
+        }
+        std::memset(m_block + m_used, c, count);
+        m_used += count;
+        return *this;
+    }
+
+private:
+    void spill() {
+        m_out.append(m_block, m_used);
+        m_used = 0;
+    }
+
+    std::string& m_out;
+    std::size_t m_used = 0;
+    char m_block[4096];
+};
+
 const char kHexDigits[] = "0123456789ABCDEF";
 
-void appendUnsigned(std::string& out, std::uint64_t value) {
-    char digits[20];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (n > 0) {
-        out += digits[--n];
+// A short text built in place, for a column that is padded once its width is known.
+struct ShortText {
+    char text[32];
+    std::size_t size = 0;
+
+    void append(const char* more, std::size_t count) {
+        std::memcpy(text + size, more, count);
+        size += count;
     }
+    ShortText& operator+=(char c) {
+        text[size++] = c;
+        return *this;
+    }
+    ShortText& operator+=(const char* more) {
+        while (*more != '\0') {
+            text[size++] = *more++;
+        }
+        return *this;
+    }
+};
+
+template <typename Out>
+void appendUnsigned(Out& out, std::uint64_t value) {
+    char digits[20];
+    int n = 20;
+    while (value >= 10) {
+        digits[--n] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    digits[--n] = static_cast<char>('0' + value);
+    out.append(digits + n, static_cast<std::size_t>(20 - n));
 }
 
-void appendSigned(std::string& out, std::int64_t value) {
+void appendSigned(Writer& out, std::int64_t value) {
     if (value < 0) {
         out += '-';
         appendUnsigned(out, 0 - static_cast<std::uint64_t>(value));
@@ -47,7 +132,8 @@ void appendSigned(std::string& out, std::int64_t value) {
 }
 
 // "0x%03llX" for words of up to 2 bytes, "0x%08llX" for wider ones.
-void appendHexWord(std::string& out, std::uint64_t value, unsigned width) {
+template <typename Out>
+void appendHexWord(Out& out, std::uint64_t value, unsigned width) {
     char digits[16];
     int n = 0;
     do {
@@ -65,11 +151,14 @@ void appendHexWord(std::string& out, std::uint64_t value, unsigned width) {
 
 std::string hexWord(std::uint64_t value, unsigned width) {
     std::string text;
-    appendHexWord(text, value, width);
+    {
+        Writer out(text);
+        appendHexWord(out, value, width);
+    }
     return text;
 }
 
-void appendHexBytes(std::string& out, const std::vector<std::uint8_t>& bytes, bool spaced) {
+void appendHexBytes(Writer& out, const std::vector<std::uint8_t>& bytes, bool spaced) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (spaced && i != 0) {
             out += ' ';
@@ -81,25 +170,31 @@ void appendHexBytes(std::string& out, const std::vector<std::uint8_t>& bytes, bo
 
 std::string hexBytes(const std::vector<std::uint8_t>& bytes, const char* separator) {
     std::string text;
-    appendHexBytes(text, bytes, *separator != '\0');
+    {
+        Writer out(text);
+        appendHexBytes(out, bytes, *separator != '\0');
+    }
     return text;
 }
 
-void appendQuoted(std::string& out, const std::string& raw, char mark) {
+void appendQuoted(Writer& out, const std::string& raw, char mark) {
     out += mark;
-    for (const char c : raw) {
+    std::size_t plain = 0;  // start of the bytes that go out as they are
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
         const auto byte = static_cast<unsigned char>(c);
-        if (c == mark || c == '\\') {
-            out += '\\';
-            out += c;
+        if (byte >= 0x20 && byte < 0x7F && c != mark && c != '\\') {
             continue;
         }
+        out.append(raw.data() + plain, i - plain);
+        plain = i + 1;
         switch (c) {
         case '\n': out += "\\n"; break;
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
         default:
-            if (byte >= 0x20 && byte < 0x7F) {
+            if (c == mark || c == '\\') {
+                out += '\\';
                 out += c;
             } else {
                 out += "\\x";
@@ -108,11 +203,12 @@ void appendQuoted(std::string& out, const std::string& raw, char mark) {
             }
         }
     }
+    out.append(raw.data() + plain, raw.size() - plain);
     out += mark;
 }
 
 // Left or right aligned in `width` columns, as printf's %-*s and %*s.
-void appendPadded(std::string& out, const char* text, std::size_t size, int width, bool left) {
+void appendPadded(Writer& out, const char* text, std::size_t size, int width, bool left) {
     const std::size_t pad = static_cast<std::size_t>(width) > size ? width - size : 0;
     if (!left) {
         out.append(pad, ' ');
@@ -123,11 +219,12 @@ void appendPadded(std::string& out, const char* text, std::size_t size, int widt
     }
 }
 
-void appendPadded(std::string& out, const std::string& text, int width, bool left) {
+void appendPadded(Writer& out, const std::string& text, int width, bool left) {
     appendPadded(out, text.data(), text.size(), width, left);
 }
 
-void appendClock(std::string& out, std::uint64_t hundredths) {
+template <typename Out>
+void appendClock(Out& out, std::uint64_t hundredths) {
     appendUnsigned(out, hundredths / 360000);
     const unsigned parts[] = {static_cast<unsigned>(hundredths / 6000 % 60),
                               static_cast<unsigned>(hundredths / 100 % 60), static_cast<unsigned>(hundredths % 100)};
@@ -154,9 +251,9 @@ bool isInteger(const Value& value) {
     return value.kind == Value::Kind::Signed || value.kind == Value::Kind::Unsigned;
 }
 
-void appendTextValue(std::string& out, const Field& field);
+void appendTextValue(Writer& out, const Field& field);
 
-void appendTextFields(std::string& out, const std::vector<Field>& fields) {
+void appendTextFields(Writer& out, const std::vector<Field>& fields) {
     bool first = true;
     for (const Field& field : fields) {
         if (!first) {
@@ -169,7 +266,7 @@ void appendTextFields(std::string& out, const std::vector<Field>& fields) {
     }
 }
 
-void appendTextValue(std::string& out, const Field& field) {
+void appendTextValue(Writer& out, const Field& field) {
     const Value& value = field.value;
     switch (value.kind) {
     case Value::Kind::Signed:
@@ -210,18 +307,27 @@ void appendTextValue(std::string& out, const Field& field) {
     }
 }
 
-void appendJsonKey(std::string& out, const char* key, bool first = false) {
+void writeJsonString(Writer& out, const char* text, std::size_t size, bool latin1 = false);
+
+void appendJsonKey(Writer& out, const char* key, bool first = false) {
     if (!first) {
         out += ',';
     }
     out += '"';
     out += key;
-    out += "\":";
+    out.lit("\":");
 }
 
-void appendJsonFields(std::string& out, const std::vector<Field>& fields);
+// A name of the catalogue's or the decoder's own: nothing in it needs escaping.
+void appendJsonName(Writer& out, const char* name) {
+    out += '"';
+    out += name;
+    out += '"';
+}
 
-void appendJsonValue(std::string& out, const Field& field) {
+void appendJsonFields(Writer& out, const std::vector<Field>& fields);
+
+void appendJsonValue(Writer& out, const Field& field) {
     const Value& value = field.value;
     switch (value.kind) {
     case Value::Kind::Signed:
@@ -241,7 +347,7 @@ void appendJsonValue(std::string& out, const Field& field) {
         break;
     case Value::Kind::Char:
     case Value::Kind::Text:
-        appendJsonString(out, value.text.data(), value.text.size(), true);
+        writeJsonString(out, value.text.data(), value.text.size(), true);
         break;
     case Value::Kind::Bytes:
         out += '"';
@@ -261,7 +367,7 @@ void appendJsonValue(std::string& out, const Field& field) {
     }
 }
 
-void appendJsonFields(std::string& out, const std::vector<Field>& fields) {
+void appendJsonFields(Writer& out, const std::vector<Field>& fields) {
     out += '{';
     bool first = true;
     for (const Field& field : fields) {
@@ -274,9 +380,9 @@ void appendJsonFields(std::string& out, const std::vector<Field>& fields) {
             out += "Name\":";
             const char* enumerator = enumeratorName(field);
             if (enumerator != nullptr) {
-                appendJsonString(out, enumerator, std::strlen(enumerator));
+                appendJsonName(out, enumerator);
             } else {
-                out += "null";
+                out.lit("null");
             }
         }
     }
@@ -337,13 +443,19 @@ Json orNull(bool present, T value) {
 
 std::string formatClock(std::uint64_t hundredths) {
     std::string text;
-    appendClock(text, hundredths);
+    {
+        Writer out(text);
+        appendClock(out, hundredths);
+    }
     return text;
 }
 
 std::string quote(const std::string& raw, char mark) {
     std::string text;
-    appendQuoted(text, raw, mark);
+    {
+        Writer out(text);
+        appendQuoted(out, raw, mark);
+    }
     return text;
 }
 
@@ -376,14 +488,15 @@ std::string textLine(const DecodedRecord& record) {
     return line;
 }
 
-void appendTextLine(std::string& out, const DecodedRecord& record, const LineContext* context) {
+void appendTextLine(std::string& line, const DecodedRecord& record, const LineContext* context) {
+    Writer out(line);
     if (context != nullptr && context->source != nullptr) {
         appendPadded(out, context->source, std::strlen(context->source), context->sourceWidth, true);
         out += "  ";
     }
-    char number[24];
-    const int offsetSize = std::snprintf(number, sizeof number, "%zu", record.offset);
-    appendPadded(out, number, static_cast<std::size_t>(offsetSize), 8, false);
+    ShortText offset;
+    appendUnsigned(offset, record.offset);
+    appendPadded(out, offset.text, offset.size, 8, false);
     out += "  ";
     const char* command = commandName(record.command);
     if (command != nullptr) {
@@ -393,30 +506,30 @@ void appendTextLine(std::string& out, const DecodedRecord& record, const LineCon
     }
     out += ' ';
     if (record.hasTimestamp) {
-        std::string time;
+        ShortText time;
         appendUnsigned(time, record.timestamp);
-        appendPadded(out, time, 9, false);
+        appendPadded(out, time.text, time.size, 9, false);
         out += ' ';
-        time.clear();
+        ShortText clock;
         const bool elapsed = context != nullptr && context->hasElapsed;
-        appendClock(time, elapsed ? context->elapsed : record.timestamp);
-        appendPadded(out, time, 11, false);
+        appendClock(clock, elapsed ? context->elapsed : record.timestamp);
+        appendPadded(out, clock.text, clock.size, 11, false);
     } else {
         out += "        -           -";
     }
     out += "  ";
     if (record.hasFunctionId) {
-        std::string id;
+        ShortText id;
         appendHexWord(id, record.functionId, 2);
-        appendPadded(out, id, 5, true);
+        appendPadded(out, id.text, id.size, 5, true);
     } else {
         out += "-    ";
     }
     out += ' ';
     if (record.sub >= 0) {
-        std::string sub;
+        ShortText sub;
         appendUnsigned(sub, static_cast<unsigned>(record.sub));
-        appendPadded(out, sub, 3, false);
+        appendPadded(out, sub.text, sub.size, 3, false);
     } else {
         out += "  -";
     }
@@ -442,10 +555,23 @@ void appendTextLine(std::string& out, const DecodedRecord& record, const LineCon
     out += '\n';
 }
 
-void appendJsonString(std::string& out, const char* text, std::size_t size, bool latin1) {
+void appendJsonString(std::string& text, const char* raw, std::size_t size, bool latin1) {
+    Writer out(text);
+    writeJsonString(out, raw, size, latin1);
+}
+
+namespace {
+
+void writeJsonString(Writer& out, const char* text, std::size_t size, bool latin1) {
     out += '"';
+    std::size_t plain = 0;  // start of the bytes that go out as they are
     for (std::size_t i = 0; i < size; ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\' && (byte < 0x80 || !latin1)) {
+            continue;
+        }
+        out.append(text + plain, i - plain);
+        plain = i + 1;
         switch (byte) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
@@ -459,95 +585,97 @@ void appendJsonString(std::string& out, const char* text, std::size_t size, bool
                 out += "\\u00";
                 out += static_cast<char>('0' + (byte >> 4));
                 out += "0123456789abcdef"[byte & 0xF];
-            } else if (byte >= 0x80 && latin1) {
+            } else {
                 out += static_cast<char>(0xC0 | (byte >> 6));
                 out += static_cast<char>(0x80 | (byte & 0x3F));
-            } else {
-                out += static_cast<char>(byte);
             }
         }
     }
+    out.append(text + plain, size - plain);
     out += '"';
 }
 
-void appendJsonLine(std::string& out, const DecodedRecord& record, const LineContext* context) {
-    out += "{\"offset\":";
+}  // namespace
+
+void appendJsonLine(std::string& line, const DecodedRecord& record, const LineContext* context) {
+    Writer out(line);
+    out.lit("{\"offset\":");
     appendUnsigned(out, record.offset);
-    appendJsonKey(out, "size");
+    out.lit(",\"size\":");
     appendUnsigned(out, record.size);
-    appendJsonKey(out, "command");
+    out.lit(",\"command\":");
     const char* command = commandName(record.command);
     if (command != nullptr) {
-        appendJsonString(out, command, std::strlen(command));
+        appendJsonName(out, command);
     } else {
-        out += "null";
+        out.lit("null");
     }
-    appendJsonKey(out, "commandCode");
+    out.lit(",\"commandCode\":");
     if (record.command >= 0) {
         appendUnsigned(out, static_cast<unsigned>(record.command));
     } else {
-        out += "null";
+        out.lit("null");
     }
-    appendJsonKey(out, "timestamp");
+    out.lit(",\"timestamp\":");
     if (record.hasTimestamp) {
         appendUnsigned(out, record.timestamp);
-        appendJsonKey(out, "clock");
+        out.lit(",\"clock\":");
         out += '"';
         appendClock(out, record.timestamp);
         out += '"';
     } else {
-        out += "null,\"clock\":null";
+        out.lit("null,\"clock\":null");
     }
-    appendJsonKey(out, "functionId");
+    out.lit(",\"functionId\":");
     if (record.hasFunctionId) {
         out += '"';
         appendHexWord(out, record.functionId, 2);
         out += '"';
     } else {
-        out += "null";
+        out.lit("null");
     }
-    appendJsonKey(out, "sub");
+    out.lit(",\"sub\":");
     if (record.sub >= 0) {
         appendUnsigned(out, static_cast<unsigned>(record.sub));
     } else {
-        out += "null";
+        out.lit("null");
     }
-    appendJsonKey(out, "entry");
+    out.lit(",\"entry\":");
     if (record.kind != nullptr) {
-        appendJsonString(out, record.kind->name, std::strlen(record.kind->name));
+        appendJsonName(out, record.kind->name);
     } else {
-        out += "null";
+        out.lit("null");
     }
-    appendJsonKey(out, "fields");
+    out.lit(",\"fields\":");
     appendJsonFields(out, record.fields);
-    appendJsonKey(out, "undecoded");
+    out.lit(",\"undecoded\":");
     if (!record.undecoded.empty()) {
         out += '"';
         appendHexBytes(out, record.undecoded, false);
         out += '"';
     } else {
-        out += "null";
+        out.lit("null");
     }
-    appendJsonKey(out, "damage");
+    out.lit(",\"damage\":");
     out += '[';
     for (std::size_t i = 0; i < record.damage.size(); ++i) {
         if (i != 0) {
             out += ',';
         }
-        appendJsonString(out, record.damage[i].data(), record.damage[i].size());
+        writeJsonString(out, record.damage[i].data(), record.damage[i].size());
     }
     out += ']';
     if (context != nullptr) {
-        appendJsonKey(out, "elapsed");
+        out.lit(",\"elapsed\":");
         if (context->hasElapsed) {
             appendUnsigned(out, context->elapsed);
         } else {
-            out += "null";
+            out.lit("null");
         }
-        appendJsonKey(out, "source");
+        out.lit(",\"source\":");
         const char* source = context->source != nullptr ? context->source : "-";
-        appendJsonString(out, source, std::strlen(source));
-        appendJsonKey(out, "schema");
+        writeJsonString(out, source, std::strlen(source));
+        out.lit(",\"schema\":");
         appendUnsigned(out, kJsonSchemaVersion);
     }
     out += "}\n";
