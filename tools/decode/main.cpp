@@ -210,6 +210,7 @@ int main(int argc, char** argv) {
     options.header = !noHeader;
     options.showSource = files.size() > 1;
     options.buffered = true;
+    const bool summary = options.quiet;  // --quiet: the counts on standard error even without damage
     options.quiet = options.quiet || stats;
     if (follow) {
         std::signal(SIGINT, onStopSignal);
@@ -240,7 +241,7 @@ int main(int argc, char** argv) {
         }
         const std::size_t records = printer.records() - recordsBefore;
         const std::size_t damaged = printer.damaged() - damagedBefore;
-        if (files.size() > 1 && (damaged > 0 || options.quiet)) {
+        if (files.size() > 1 && (damaged > 0 || summary)) {
             std::fprintf(stderr, "xob-decode: %s: %zu of %zu records damaged\n", file.c_str(), damaged, records);
         }
     }
@@ -253,7 +254,7 @@ int main(int argc, char** argv) {
         }
     }
     std::fflush(stdout);
-    if (printer.damaged() > 0 || options.quiet) {
+    if (printer.damaged() > 0 || summary) {
         std::fprintf(stderr, "xob-decode: %zu of %zu records damaged\n", printer.damaged(), printer.records());
     }
     return status != 0 ? status : printer.damaged() > 0 ? 1 : 0;
