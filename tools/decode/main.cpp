@@ -25,15 +25,16 @@ namespace {
 const char* const kDescription =
     "Decodes the command records that libxob sends to the recorder device: one line per record with\n"
     "the command, the timestamp, the function identifier, the entry's name and every payload field by\n"
-    "name. Reads FILE (a recording written by `xob-recorder --output FILE`) or, without FILE or with\n"
-    "'-', standard input.";
+    "name. Reads each FILE in turn (a recording written by `xob-recorder --output FILE`) or, without\n"
+    "FILE or with '-', standard input, in chunks: memory stays flat and lines come as records do.";
 
 const char* const kFooter = R"(
 Text columns:
   offset   byte offset of the record in the input
   command  InitFiles, LogEntry, SetActivFlag, StopFlush (FlushFilesReady: the device's reply)
   time     timestamp in hundredths of a second (log entries), as the library stamped it
-  clock    the same as h:mm:ss.cc (the clock wraps after 46:36:12.16)
+  clock    the elapsed time as h:mm:ss.cc: the timestamp with the clock's wraps counted (it
+           wraps after 46:36:12.16; a step back of more than half that is a wrap)
   id       function identifier; sub: sub-identifier, where the entry kind has one
   entry    the entry function's name (GXob::<entry>); --name matches it, or the command's name
            for the other commands (InitFiles, SetActivFlag, StopFlush)
@@ -41,9 +42,11 @@ Text columns:
            single quotes, enumerations by their names where the library defines them, byte
            blocks in hex [00 1A ..], lists as [{...}, {...}]
 
+With several FILEs each line starts with the file's name.
+
 JSON Lines (--json): one object per record with the keys offset, size, command, commandCode,
-timestamp, clock, functionId ("0x41B"), sub, entry, fields, undecoded and damage; a key without
-a value is null. Every enumeration field has a companion <field>Name (null for unnamed values).
+timestamp, clock, functionId ("0x41B"), sub, entry, fields, undecoded, damage, elapsed,
+source and schema (1; docs/xob-jsonl.schema.json); a key without a value is null. Every enumeration field has a companion <field>Name (null for unnamed values).
 Texts are Latin-1 on the wire and UTF-8 in JSON; byte blocks are hex strings.
 
 Damaged input (a length field no record can have, a record cut off at the end, a payload shorter
@@ -62,6 +65,9 @@ Examples:
   xob-decode --json recording.xob | jq 'select(.entry == "Nav_StartRGHDU_LogEntry") | .fields'
   xob-recorder --output live.xob & ... ; xob-decode < live.xob
   xob-decode --list                                   every entry kind the decoder knows
+  xob-decode --stats car1.xob car2.xob                counts per entry kind, per file and in all
+  xob-decode --since 46:00:00 --until 47:00:00 car1.xob
+  xob-decode --follow live.xob                        a recording in progress, until Ctrl-C
 )";
 
 void listCatalogue(bool json) {
