@@ -46,8 +46,9 @@ With several FILEs each line starts with the file's name.
 
 JSON Lines (--json): one object per record with the keys offset, size, command, commandCode,
 timestamp, clock, functionId ("0x41B"), sub, entry, fields, undecoded, damage, elapsed,
-source and schema (1; docs/xob-jsonl.schema.json); a key without a value is null. Every enumeration field has a companion <field>Name (null for unnamed values).
-Texts are Latin-1 on the wire and UTF-8 in JSON; byte blocks are hex strings.
+source and schema (1; docs/xob-jsonl.schema.json); a key without a value is null. Every
+enumeration field has a companion <field>Name (null for unnamed values). Texts are Latin-1
+on the wire and UTF-8 in JSON; byte blocks are hex strings.
 
 Damaged input (a length field no record can have, a record cut off at the end, a payload shorter
 than its layout, an unknown identifier or sub-identifier, a text without terminator) is reported
