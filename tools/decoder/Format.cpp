@@ -43,33 +43,25 @@ public:
     // A literal: its length is known when compiling, and so is the copy.
     template <std::size_t N>
     Writer& lit(const char (&text)[N]) {
-        if (N - 1 > sizeof m_block - m_used) {
-            spill();
-        }
+        room(N - 1);
         std::memcpy(m_block + m_used, text, N - 1);
         m_used += N - 1;
         return *this;
     }
     Writer& operator+=(const std::string& text) { return append(text.data(), text.size()); }
     Writer& append(const char* text, std::size_t size) {
-        if (size > sizeof m_block - m_used) {
-            spill();
-            if (size > sizeof m_block) {
-                m_out.append(text, size);
-                return *this;
-            }
+        if (!room(size)) {
+            m_out.append(text, size);
+            return *this;
         }
         std::memcpy(m_block + m_used, text, size);
         m_used += size;
         return *this;
     }
     Writer& append(std::size_t count, char c) {
-        if (count > sizeof m_block - m_used) {
-            spill();
-            if (count > sizeof m_block) {
-                m_out.append(count, c);
-                return *this;
-            }
+        if (!room(count)) {
+            m_out.append(count, c);
+            return *this;
         }
         std::memset(m_block + m_used, c, count);
         m_used += count;
@@ -77,6 +69,13 @@ public:
     }
 
 private:
+    // Makes room for `size` more bytes in the block; false when they do not fit even in an empty one.
+    bool room(std::size_t size) {
+        if (size > sizeof m_block - m_used) {
+            spill();
+        }
+        return size <= sizeof m_block;
+    }
     void spill() {
         m_out.append(m_block, m_used);
         m_used = 0;
@@ -318,11 +317,26 @@ void appendJsonKey(Writer& out, const char* key, bool first = false) {
     out.lit("\":");
 }
 
-// A name of the catalogue's or the decoder's own: nothing in it needs escaping.
-void appendJsonName(Writer& out, const char* name) {
+// A name of the catalogue's or the decoder's own (nothing in it needs escaping), or null.
+void appendJsonNameOrNull(Writer& out, const char* name) {
+    if (name == nullptr) {
+        out.lit("null");
+        return;
+    }
     out += '"';
     out += name;
     out += '"';
+}
+
+template <typename Out>
+void appendUnsigned(Out& out, std::uint64_t value);
+
+void appendUnsignedOrNull(Writer& out, bool present, std::uint64_t value) {
+    if (present) {
+        appendUnsigned(out, value);
+    } else {
+        out.lit("null");
+    }
 }
 
 void appendJsonFields(Writer& out, const std::vector<Field>& fields);
@@ -378,12 +392,7 @@ void appendJsonFields(Writer& out, const std::vector<Field>& fields) {
             out += ",\"";
             out += field.layout->name;
             out += "Name\":";
-            const char* enumerator = enumeratorName(field);
-            if (enumerator != nullptr) {
-                appendJsonName(out, enumerator);
-            } else {
-                out.lit("null");
-            }
+            appendJsonNameOrNull(out, enumeratorName(field));
         }
     }
     out += '}';
@@ -604,18 +613,9 @@ void appendJsonLine(std::string& line, const DecodedRecord& record, const LineCo
     out.lit(",\"size\":");
     appendUnsigned(out, record.size);
     out.lit(",\"command\":");
-    const char* command = commandName(record.command);
-    if (command != nullptr) {
-        appendJsonName(out, command);
-    } else {
-        out.lit("null");
-    }
+    appendJsonNameOrNull(out, commandName(record.command));
     out.lit(",\"commandCode\":");
-    if (record.command >= 0) {
-        appendUnsigned(out, static_cast<unsigned>(record.command));
-    } else {
-        out.lit("null");
-    }
+    appendUnsignedOrNull(out, record.command >= 0, static_cast<std::uint64_t>(record.command));
     out.lit(",\"timestamp\":");
     if (record.hasTimestamp) {
         appendUnsigned(out, record.timestamp);
@@ -635,17 +635,9 @@ void appendJsonLine(std::string& line, const DecodedRecord& record, const LineCo
         out.lit("null");
     }
     out.lit(",\"sub\":");
-    if (record.sub >= 0) {
-        appendUnsigned(out, static_cast<unsigned>(record.sub));
-    } else {
-        out.lit("null");
-    }
+    appendUnsignedOrNull(out, record.sub >= 0, static_cast<std::uint64_t>(record.sub));
     out.lit(",\"entry\":");
-    if (record.kind != nullptr) {
-        appendJsonName(out, record.kind->name);
-    } else {
-        out.lit("null");
-    }
+    appendJsonNameOrNull(out, record.kind != nullptr ? record.kind->name : nullptr);
     out.lit(",\"fields\":");
     appendJsonFields(out, record.fields);
     out.lit(",\"undecoded\":");
@@ -667,11 +659,7 @@ void appendJsonLine(std::string& line, const DecodedRecord& record, const LineCo
     out += ']';
     if (context != nullptr) {
         out.lit(",\"elapsed\":");
-        if (context->hasElapsed) {
-            appendUnsigned(out, context->elapsed);
-        } else {
-            out.lit("null");
-        }
+        appendUnsignedOrNull(out, context->hasElapsed, context->elapsed);
         out.lit(",\"source\":");
         const char* source = context->source != nullptr ? context->source : "-";
         writeJsonString(out, source, std::strlen(source));
