@@ -525,6 +525,9 @@ void StreamDecoder::emit(const DecodedRecord& record) {
 }
 
 void StreamDecoder::feed(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return;
+    }
     if (m_used > 0) {
         std::memcpy(prepare(size), data, size);
         commit(size);
@@ -565,7 +568,9 @@ void StreamDecoder::keep(const std::uint8_t* data, std::size_t from, std::size_t
     if (data != m_buffer.data() && m_buffer.size() < count + kChunkRoom) {
         m_buffer.resize(count + kChunkRoom);
     }
-    std::memmove(m_buffer.data(), data + from, count);
+    if (count > 0) {
+        std::memmove(m_buffer.data(), data + from, count);
+    }
     m_used = count;
     m_base += from;
 }
