@@ -68,6 +68,13 @@ public:
         return *this;
     }
 
+    // Room for at most `most` (up to 64) bytes written in place, then how many were.
+    char* place(std::size_t most) {
+        room(most);
+        return m_block + m_used;
+    }
+    void advance(std::size_t count) { m_used += count; }
+
 private:
     // Makes room for `size` more bytes in the block; false when they do not fit even in an empty one.
     bool room(std::size_t size) {
@@ -109,16 +116,43 @@ struct ShortText {
     }
 };
 
+// Writes the decimal digits of `value` ending just before `end`; returns where they begin.
+char* decimalDigits(std::uint64_t value, char* end) {
+    static const char s_pairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    while (value >= 100) {
+        const std::size_t pair = static_cast<std::size_t>(value % 100) * 2;
+        value /= 100;
+        *--end = s_pairs[pair + 1];
+        *--end = s_pairs[pair];
+    }
+    if (value >= 10) {
+        *--end = s_pairs[value * 2 + 1];
+        *--end = s_pairs[value * 2];
+    } else {
+        *--end = static_cast<char>('0' + value);
+    }
+    return end;
+}
+
 template <typename Out>
 void appendUnsigned(Out& out, std::uint64_t value) {
     char digits[20];
-    int n = 20;
-    while (value >= 10) {
-        digits[--n] = static_cast<char>('0' + value % 10);
-        value /= 10;
+    const char* first = decimalDigits(value, digits + sizeof digits);
+    out.append(first, static_cast<std::size_t>(digits + sizeof digits - first));
+}
+
+// Into the line's block directly: numbers are the most frequent thing a line holds.
+void appendUnsigned(Writer& out, std::uint64_t value) {
+    std::size_t count = 1;
+    for (std::uint64_t rest = value; rest >= 10; rest /= 10) {
+        ++count;
     }
-    digits[--n] = static_cast<char>('0' + value);
-    out.append(digits + n, static_cast<std::size_t>(20 - n));
+    char* at = out.place(20);
+    decimalDigits(value, at + count);
+    out.advance(count);
 }
 
 void appendSigned(Writer& out, std::int64_t value) {
@@ -571,12 +605,26 @@ void appendJsonString(std::string& text, const char* raw, std::size_t size, bool
 
 namespace {
 
+// Bytes that a JSON string cannot hold as they are: 1 for control characters, the quote and the
+// backslash, 2 for bytes above 0x7F, which are Latin-1 characters to be written as UTF-8.
+struct JsonEscapes {
+    unsigned char kind[256];
+    JsonEscapes() : kind() {
+        for (int byte = 0; byte < 256; ++byte) {
+            kind[byte] = byte < 0x20 || byte == '"' || byte == '\\' ? 1 : byte >= 0x80 ? 2 : 0;
+        }
+    }
+};
+
 void writeJsonString(Writer& out, const char* text, std::size_t size, bool latin1) {
+    static const JsonEscapes s_escapes;
+    const unsigned char special = latin1 ? 2 : 1;  // the highest kind that needs escaping
     out += '"';
     std::size_t plain = 0;  // start of the bytes that go out as they are
     for (std::size_t i = 0; i < size; ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x20 && byte != '"' && byte != '\\' && (byte < 0x80 || !latin1)) {
+        const unsigned char kind = s_escapes.kind[byte];
+        if (kind == 0 || kind > special) {
             continue;
         }
         out.append(text + plain, i - plain);
@@ -661,8 +709,16 @@ void appendJsonLine(std::string& line, const DecodedRecord& record, const LineCo
         out.lit(",\"elapsed\":");
         appendUnsignedOrNull(out, context->hasElapsed, context->elapsed);
         out.lit(",\"source\":");
+        // The same for every line of a source: escaped once.
+        thread_local std::string t_source;
+        thread_local std::string t_sourceJson;
         const char* source = context->source != nullptr ? context->source : "-";
-        writeJsonString(out, source, std::strlen(source));
+        if (t_sourceJson.empty() || t_source != source) {
+            t_source = source;
+            t_sourceJson.clear();
+            appendJsonString(t_sourceJson, source, t_source.size());
+        }
+        out += t_sourceJson;
         out.lit(",\"schema\":");
         appendUnsigned(out, kJsonSchemaVersion);
     }
