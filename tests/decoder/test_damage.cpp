@@ -127,6 +127,8 @@ const DamageCase kCases[] = {
       {18, 8, "StopFlush", nullptr, "value=0"}}},
     {"ImpossibleLengthWithNothingAfter", Bytes{0xFF, 0xFF, 1, 2, 3},
      {{0, 5, "?", "skipped 5 bytes to the end of the stream", nullptr}}},
+    {"ImpossibleLengthThenALogEntryHeaderCutShort", Bytes{0xFF, 0xFF, 0, 13, 0, 0, 0, 8, 0, 0x59, 0x07, 1, 0},
+     {{0, 13, "?", "skipped 13 bytes to the end of the stream", nullptr}}},
     {"TruncatedAtTheEnd", kPrepare + Bytes(kStartRG.begin(), kStartRG.begin() + 15),
      {{0, 14, "Nav_SWDL_Prepare", nullptr, nullptr},
       {14, 15, "Nav_StartRGHDU_LogEntry", "truncated: the length field announces 22 bytes, the stream holds 15",

@@ -281,7 +281,8 @@ Start recordStart(const std::uint8_t* p, std::size_t available, bool atEnd) {
     bool header = false;
     switch (command) {
     case EDevXob_LogEntry:
-        header = length >= kLogEntryHeaderSize - 1 && p[11] == 0;
+        // Byte 11 (the timestamp's top byte) is read only where the record's bytes are there.
+        header = length >= kLogEntryHeaderSize - 1 && (length + 2 > available || p[11] == 0);
         break;
     case EDevXob_InitFiles:
         header = length == fixedLength(command) && word == kInitFilesId;
