@@ -80,8 +80,41 @@ TEST_P(DamagedInput, IsReportedOnItsRecordsLineAndDecodingGoesOn) {
         if (expected.shows != nullptr) {
             EXPECT_NE(line.find(expected.shows), std::string::npos);
         }
+        std::string json;  // the bulk writer's JSON is the JSON library's, byte for byte
+        xob::decoder::appendJsonLine(json, r);
+        EXPECT_EQ(json, xob::decoder::jsonRecord(r).dump() + "\n");
     }
     EXPECT_EQ(summary.damaged, damaged);
+}
+
+// The lines of a stream as offset, size and text line, for comparing two decodings.
+std::vector<std::string> linesOf(const Bytes& stream, const std::vector<std::size_t>& cuts) {
+    std::vector<std::string> lines;
+    xob::decoder::StreamDecoder decoder([&](const DecodedRecord& r) {
+        lines.push_back(std::to_string(r.offset) + "+" + std::to_string(r.size) + " " + xob::decoder::textLine(r));
+    });
+    std::size_t from = 0;
+    for (const std::size_t cut : cuts) {
+        decoder.feed(stream.data() + from, cut - from);
+        from = cut;
+    }
+    decoder.feed(stream.data() + from, stream.size() - from);
+    decoder.finish();
+    return lines;
+}
+
+// Read in pieces, a stream gives the lines it gives in one piece: cut once at every offset, and
+// cut into single bytes.
+TEST_P(DamagedInput, GivesTheSameLinesHoweverItIsCut) {
+    const Bytes& stream = GetParam().stream;
+    const std::vector<std::string> whole = linesOf(stream, {});
+    EXPECT_EQ(whole.size(), GetParam().lines.size());
+    std::vector<std::size_t> bytes;
+    for (std::size_t cut = 1; cut < stream.size(); ++cut) {
+        EXPECT_EQ(linesOf(stream, {cut}), whole) << "cut at " << cut;
+        bytes.push_back(cut);
+    }
+    EXPECT_EQ(linesOf(stream, bytes), whole);
 }
 
 const DamageCase kCases[] = {
@@ -94,6 +127,8 @@ const DamageCase kCases[] = {
       {18, 8, "StopFlush", nullptr, "value=0"}}},
     {"ImpossibleLengthWithNothingAfter", Bytes{0xFF, 0xFF, 1, 2, 3},
      {{0, 5, "?", "skipped 5 bytes to the end of the stream", nullptr}}},
+    {"ImpossibleLengthThenALogEntryHeaderCutShort", Bytes{0xFF, 0xFF, 0, 13, 0, 0, 0, 8, 0, 0x59, 0x07, 1, 0},
+     {{0, 13, "?", "skipped 13 bytes to the end of the stream", nullptr}}},
     {"TruncatedAtTheEnd", kPrepare + Bytes(kStartRG.begin(), kStartRG.begin() + 15),
      {{0, 14, "Nav_SWDL_Prepare", nullptr, nullptr},
       {14, 15, "Nav_StartRGHDU_LogEntry", "truncated: the length field announces 22 bytes, the stream holds 15",
@@ -178,6 +213,28 @@ TEST(DecoderStream, LinesCoverEveryByteOfAnyStream) {
         });
         EXPECT_EQ(next, stream.size()) << "round " << round;
     }
+}
+
+// A record is reported as soon as its last byte has arrived, and what the decoder holds back
+// stays within one record however long the damage runs.
+TEST(DecoderStream, ReportsEachRecordAtOnceAndHoldsBackAtMostOneRecord) {
+    std::size_t lines = 0;
+    xob::decoder::StreamDecoder decoder([&](const DecodedRecord&) { ++lines; });
+    decoder.feed(kPrepare.data(), kPrepare.size() - 1);
+    EXPECT_EQ(lines, 0u);
+    decoder.feed(&kPrepare.back(), 1);
+    EXPECT_EQ(lines, 1u);
+    const Bytes garbage(1 << 16, 0xFF);  // one impossible length field after another
+    for (std::size_t i = 0; i < garbage.size(); i += 100) {
+        decoder.feed(garbage.data() + i, std::min<std::size_t>(100, garbage.size() - i));
+        ASSERT_LE(decoder.held(), xob::decoder::kMaxRecordSize);
+    }
+    // A header that could start a record of 2056 bytes: only the end of the stream tells it is not.
+    const Bytes tail = withLength(kPrepare, 2054) + kStop;
+    decoder.feed(tail.data(), tail.size());
+    EXPECT_EQ(lines, 1u);
+    decoder.finish();
+    EXPECT_EQ(lines, 3u);  // the garbage up to the StopFlush, then the StopFlush
 }
 
 }  // namespace

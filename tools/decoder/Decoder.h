@@ -58,6 +58,8 @@ struct DecodedRecord {
     std::vector<std::string> damage;
 
     bool damaged() const { return !damage.empty(); }
+    // Back to a record with nothing decoded, keeping the room its lists have taken.
+    void clear();
     // The entry's name, or the command's name for the other commands, or "?".
     const char* name() const;
 };
@@ -65,6 +67,8 @@ struct DecodedRecord {
 // Decodes one record held in `data[0, size)`. `size` is what the stream holds of it: normally its
 // length field + 2; less for a record cut off at the end of the stream.
 DecodedRecord decodeRecord(const std::uint8_t* data, std::size_t size, std::size_t offset = 0);
+// The same into a record that is used again and again, so that its lists keep their room.
+void decodeRecordInto(DecodedRecord& record, const std::uint8_t* data, std::size_t size, std::size_t offset = 0);
 
 // Decodes the payload of a log entry with this function identifier into `record` (kind, sub,
 // fields, undecoded bytes and damage).
@@ -86,6 +90,51 @@ struct StreamSummary {
 // the bytes in between are reported as one damaged line.
 StreamSummary decodeStream(const std::uint8_t* data, std::size_t size,
                            const std::function<void(const DecodedRecord&)>& onRecord);
+
+// decodeStream for a stream that arrives in pieces of any size, in memory bounded by the largest
+// record: each record is reported as soon as its last byte has arrived (a record is held back
+// only while its own bytes, or the bytes that tell where the next well-formed record starts, are
+// still to come). Fed the same bytes, it reports the same records as decodeStream, however they
+// are cut. The record passed to the callback is valid during the call only.
+class StreamDecoder {
+public:
+    using Callback = std::function<void(const DecodedRecord&)>;
+    explicit StreamDecoder(Callback onRecord);
+    StreamDecoder(const StreamDecoder&) = delete;
+    StreamDecoder& operator=(const StreamDecoder&) = delete;
+
+    // The next bytes of the stream.
+    void feed(const std::uint8_t* data, std::size_t size);
+    // Reading without a copy: room for `size` more bytes, then how many of them were filled.
+    std::uint8_t* prepare(std::size_t size);
+    void commit(std::size_t size);
+    // The stream has ended: what was held back is decoded, cut off where the stream ends.
+    void finish();
+
+    const StreamSummary& summary() const { return m_summary; }
+    // Bytes received and not yet decoded.
+    std::size_t held() const { return m_used; }
+
+private:
+    std::size_t run(const std::uint8_t* data, std::size_t size, bool atEnd);
+    void emit(const DecodedRecord& record);
+    void keepShown(const std::uint8_t* data, std::size_t fromOffset, std::size_t untilOffset);
+    void keep(const std::uint8_t* data, std::size_t from, std::size_t size);
+
+    Callback m_onRecord;
+    StreamSummary m_summary;
+    DecodedRecord m_record;
+    std::vector<std::uint8_t> m_buffer;  // the bytes held back, m_used of them, then room
+    std::size_t m_used = 0;
+    std::size_t m_base = 0;  // stream offset of the first byte held back
+    // Looking for the next well-formed record after an impossible length field.
+    bool m_skipping = false;
+    bool m_stray = false;                // the skip began with a single byte at the end
+    std::size_t m_skipStart = 0;         // stream offsets
+    std::size_t m_skipLength = 0;        // the length field that no record can have
+    std::size_t m_scan = 0;
+    std::vector<std::uint8_t> m_shown;   // the skipped bytes' first ones, for the report
+};
 
 }  // namespace decoder
 }  // namespace xob

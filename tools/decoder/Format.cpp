@@ -23,22 +23,250 @@ int nameWidth() {
     return s_width;
 }
 
-std::string printf1(const char* pattern, unsigned long long value) {
+// Collects a line's bytes in a block of its own and hands them to the output string in large
+// pieces: appending to a std::string piece by piece costs a call per piece.
+class Writer {
+public:
+    explicit Writer(std::string& out) : m_out(out) {}
+    ~Writer() { spill(); }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    Writer& operator+=(char c) {
+        if (m_used == sizeof m_block) {
+            spill();
+        }
+        m_block[m_used++] = c;
+        return *this;
+    }
+    Writer& operator+=(const char* text) { return append(text, std::strlen(text)); }
+    // A literal: its length is known when compiling, and so is the copy.
+    template <std::size_t N>
+    Writer& lit(const char (&text)[N]) {
+        room(N - 1);
+        std::memcpy(m_block + m_used, text, N - 1);
+        m_used += N - 1;
+        return *this;
+    }
+    Writer& operator+=(const std::string& text) { return append(text.data(), text.size()); }
+    Writer& append(const char* text, std::size_t size) {
+        if (!room(size)) {
+            m_out.append(text, size);
+            return *this;
+        }
+        std::memcpy(m_block + m_used, text, size);
+        m_used += size;
+        return *this;
+    }
+    Writer& append(std::size_t count, char c) {
+        if (!room(count)) {
+            m_out.append(count, c);
+            return *this;
+        }
+        std::memset(m_block + m_used, c, count);
+        m_used += count;
+        return *this;
+    }
+
+    // Room for at most `most` (up to 64) bytes written in place, then how many were.
+    char* place(std::size_t most) {
+        room(most);
+        return m_block + m_used;
+    }
+    void advance(std::size_t count) { m_used += count; }
+
+private:
+    // Makes room for `size` more bytes in the block; false when they do not fit even in an empty one.
+    bool room(std::size_t size) {
+        if (size > sizeof m_block - m_used) {
+            spill();
+        }
+        return size <= sizeof m_block;
+    }
+    void spill() {
+        m_out.append(m_block, m_used);
+        m_used = 0;
+    }
+
+    std::string& m_out;
+    std::size_t m_used = 0;
+    char m_block[4096];
+};
+
+const char kHexDigits[] = "0123456789ABCDEF";
+
+// A short text built in place, for a column that is padded once its width is known.
+struct ShortText {
     char text[32];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
+    std::size_t size = 0;
+
+    void append(const char* more, std::size_t count) {
+        std::memcpy(text + size, more, count);
+        size += count;
+    }
+    ShortText& operator+=(char c) {
+        text[size++] = c;
+        return *this;
+    }
+    ShortText& operator+=(const char* more) {
+        while (*more != '\0') {
+            text[size++] = *more++;
+        }
+        return *this;
+    }
+};
+
+// Writes the decimal digits of `value` ending just before `end`; returns where they begin.
+char* decimalDigits(std::uint64_t value, char* end) {
+    static const char s_pairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    while (value >= 100) {
+        const std::size_t pair = static_cast<std::size_t>(value % 100) * 2;
+        value /= 100;
+        *--end = s_pairs[pair + 1];
+        *--end = s_pairs[pair];
+    }
+    if (value >= 10) {
+        *--end = s_pairs[value * 2 + 1];
+        *--end = s_pairs[value * 2];
+    } else {
+        *--end = static_cast<char>('0' + value);
+    }
+    return end;
+}
+
+template <typename Out>
+void appendUnsigned(Out& out, std::uint64_t value) {
+    char digits[20];
+    const char* first = decimalDigits(value, digits + sizeof digits);
+    out.append(first, static_cast<std::size_t>(digits + sizeof digits - first));
+}
+
+// Into the line's block directly: numbers are the most frequent thing a line holds.
+void appendUnsigned(Writer& out, std::uint64_t value) {
+    std::size_t count = 1;
+    for (std::uint64_t rest = value; rest >= 10; rest /= 10) {
+        ++count;
+    }
+    char* at = out.place(20);
+    decimalDigits(value, at + count);
+    out.advance(count);
+}
+
+void appendSigned(Writer& out, std::int64_t value) {
+    if (value < 0) {
+        out += '-';
+        appendUnsigned(out, 0 - static_cast<std::uint64_t>(value));
+    } else {
+        appendUnsigned(out, static_cast<std::uint64_t>(value));
+    }
+}
+
+// "0x%03llX" for words of up to 2 bytes, "0x%08llX" for wider ones.
+template <typename Out>
+void appendHexWord(Out& out, std::uint64_t value, unsigned width) {
+    char digits[16];
+    int n = 0;
+    do {
+        digits[n++] = kHexDigits[value & 0xF];
+        value >>= 4;
+    } while (value != 0);
+    out += "0x";
+    for (int pad = width <= 2 ? 3 : 8; pad > n; --pad) {
+        out += '0';
+    }
+    while (n > 0) {
+        out += digits[--n];
+    }
 }
 
 std::string hexWord(std::uint64_t value, unsigned width) {
-    return printf1(width <= 2 ? "0x%03llX" : "0x%08llX", value);
+    std::string text;
+    {
+        Writer out(text);
+        appendHexWord(out, value, width);
+    }
+    return text;
+}
+
+void appendHexBytes(Writer& out, const std::vector<std::uint8_t>& bytes, bool spaced) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (spaced && i != 0) {
+            out += ' ';
+        }
+        out += kHexDigits[bytes[i] >> 4];
+        out += kHexDigits[bytes[i] & 0xF];
+    }
 }
 
 std::string hexBytes(const std::vector<std::uint8_t>& bytes, const char* separator) {
     std::string text;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        text += (i == 0 ? "" : separator) + printf1("%02llX", bytes[i]);
+    {
+        Writer out(text);
+        appendHexBytes(out, bytes, *separator != '\0');
     }
     return text;
+}
+
+void appendQuoted(Writer& out, const std::string& raw, char mark) {
+    out += mark;
+    std::size_t plain = 0;  // start of the bytes that go out as they are
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F && c != mark && c != '\\') {
+            continue;
+        }
+        out.append(raw.data() + plain, i - plain);
+        plain = i + 1;
+        switch (c) {
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c == mark || c == '\\') {
+                out += '\\';
+                out += c;
+            } else {
+                out += "\\x";
+                out += kHexDigits[byte >> 4];
+                out += kHexDigits[byte & 0xF];
+            }
+        }
+    }
+    out.append(raw.data() + plain, raw.size() - plain);
+    out += mark;
+}
+
+// Left or right aligned in `width` columns, as printf's %-*s and %*s.
+void appendPadded(Writer& out, const char* text, std::size_t size, int width, bool left) {
+    const std::size_t pad = static_cast<std::size_t>(width) > size ? width - size : 0;
+    if (!left) {
+        out.append(pad, ' ');
+    }
+    out.append(text, size);
+    if (left) {
+        out.append(pad, ' ');
+    }
+}
+
+void appendPadded(Writer& out, const std::string& text, int width, bool left) {
+    appendPadded(out, text.data(), text.size(), width, left);
+}
+
+template <typename Out>
+void appendClock(Out& out, std::uint64_t hundredths) {
+    appendUnsigned(out, hundredths / 360000);
+    const unsigned parts[] = {static_cast<unsigned>(hundredths / 6000 % 60),
+                              static_cast<unsigned>(hundredths / 100 % 60), static_cast<unsigned>(hundredths % 100)};
+    const char separators[] = {':', ':', '.'};
+    for (int i = 0; i < 3; ++i) {
+        out += separators[i];
+        out += static_cast<char>('0' + parts[i] / 10);
+        out += static_cast<char>('0' + parts[i] % 10);
+    }
 }
 
 // The enumerator's name for an integer field whose values the library names; null otherwise.
@@ -56,51 +284,152 @@ bool isInteger(const Value& value) {
     return value.kind == Value::Kind::Signed || value.kind == Value::Kind::Unsigned;
 }
 
-std::string textValue(const Field& field);
+void appendTextValue(Writer& out, const Field& field);
 
-std::string textFields(const std::vector<Field>& fields) {
-    std::string text;
+void appendTextFields(Writer& out, const std::vector<Field>& fields) {
+    bool first = true;
     for (const Field& field : fields) {
-        if (!text.empty()) {
-            text += ' ';
+        if (!first) {
+            out += ' ';
         }
-        text += field.layout->name;
-        text += '=';
-        text += textValue(field);
+        first = false;
+        out += field.layout->name;
+        out += '=';
+        appendTextValue(out, field);
     }
-    return text;
 }
 
-std::string textValue(const Field& field) {
+void appendTextValue(Writer& out, const Field& field) {
     const Value& value = field.value;
     switch (value.kind) {
     case Value::Kind::Signed:
-    case Value::Kind::Unsigned: {
+    case Value::Kind::Unsigned:
         if (const char* name = enumeratorName(field)) {
-            return name;
+            out += name;
+        } else if (value.kind == Value::Kind::Signed) {
+            appendSigned(out, value.s);
+        } else if (field.layout->hex) {
+            appendHexWord(out, value.u, field.layout->width);
+        } else {
+            appendUnsigned(out, value.u);
         }
-        if (value.kind == Value::Kind::Signed) {
-            return std::to_string(value.s);
-        }
-        return field.layout->hex ? hexWord(value.u, field.layout->width) : std::to_string(value.u);
-    }
+        return;
     case Value::Kind::Bool:
-        return value.u != 0 ? "true" : "false";
+        out += value.u != 0 ? "true" : "false";
+        return;
     case Value::Kind::Char:
-        return quote(value.text, '\'');
+        appendQuoted(out, value.text, '\'');
+        return;
     case Value::Kind::Text:
-        return quote(value.text);
+        appendQuoted(out, value.text, '"');
+        return;
     case Value::Kind::Bytes:
-        return "[" + hexBytes(value.bytes, " ") + "]";
-    case Value::Kind::List: {
-        std::string text = "[";
+        out += '[';
+        appendHexBytes(out, value.bytes, true);
+        out += ']';
+        return;
+    case Value::Kind::List:
+        out += '[';
         for (std::size_t i = 0; i < value.items.size(); ++i) {
-            text += (i == 0 ? "{" : ", {") + textFields(value.items[i]) + "}";
+            out += i == 0 ? "{" : ", {";
+            appendTextFields(out, value.items[i]);
+            out += '}';
         }
-        return text + "]";
+        out += ']';
+        return;
     }
+}
+
+void writeJsonString(Writer& out, const char* text, std::size_t size, bool latin1 = false);
+
+void appendJsonKey(Writer& out, const char* key, bool first = false) {
+    if (!first) {
+        out += ',';
     }
-    return "";
+    out += '"';
+    out += key;
+    out.lit("\":");
+}
+
+// A name of the catalogue's or the decoder's own (nothing in it needs escaping), or null.
+void appendJsonNameOrNull(Writer& out, const char* name) {
+    if (name == nullptr) {
+        out.lit("null");
+        return;
+    }
+    out += '"';
+    out += name;
+    out += '"';
+}
+
+template <typename Out>
+void appendUnsigned(Out& out, std::uint64_t value);
+
+void appendUnsignedOrNull(Writer& out, bool present, std::uint64_t value) {
+    if (present) {
+        appendUnsigned(out, value);
+    } else {
+        out.lit("null");
+    }
+}
+
+void appendJsonFields(Writer& out, const std::vector<Field>& fields);
+
+void appendJsonValue(Writer& out, const Field& field) {
+    const Value& value = field.value;
+    switch (value.kind) {
+    case Value::Kind::Signed:
+        appendSigned(out, value.s);
+        break;
+    case Value::Kind::Unsigned:
+        if (field.layout->hex) {
+            out += '"';
+            appendHexWord(out, value.u, field.layout->width);
+            out += '"';
+        } else {
+            appendUnsigned(out, value.u);
+        }
+        break;
+    case Value::Kind::Bool:
+        out += value.u != 0 ? "true" : "false";
+        break;
+    case Value::Kind::Char:
+    case Value::Kind::Text:
+        writeJsonString(out, value.text.data(), value.text.size(), true);
+        break;
+    case Value::Kind::Bytes:
+        out += '"';
+        appendHexBytes(out, value.bytes, false);
+        out += '"';
+        break;
+    case Value::Kind::List:
+        out += '[';
+        for (std::size_t i = 0; i < value.items.size(); ++i) {
+            if (i != 0) {
+                out += ',';
+            }
+            appendJsonFields(out, value.items[i]);
+        }
+        out += ']';
+        break;
+    }
+}
+
+void appendJsonFields(Writer& out, const std::vector<Field>& fields) {
+    out += '{';
+    bool first = true;
+    for (const Field& field : fields) {
+        appendJsonKey(out, field.layout->name, first);
+        first = false;
+        appendJsonValue(out, field);
+        if (field.layout->names != nullptr && isInteger(field.value)) {
+            out += ",\"";
+            out += field.layout->name;
+            out += "Name\":";
+            appendJsonNameOrNull(out, enumeratorName(field));
+        }
+    }
+    out += '}';
 }
 
 Json jsonFields(const std::vector<Field>& fields);
@@ -155,36 +484,22 @@ Json orNull(bool present, T value) {
 
 }  // namespace
 
-std::string formatClock(std::uint32_t hundredths) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%lu:%02lu:%02lu.%02lu", static_cast<unsigned long>(hundredths / 360000),
-                  static_cast<unsigned long>(hundredths / 6000 % 60),
-                  static_cast<unsigned long>(hundredths / 100 % 60), static_cast<unsigned long>(hundredths % 100));
+std::string formatClock(std::uint64_t hundredths) {
+    std::string text;
+    {
+        Writer out(text);
+        appendClock(out, hundredths);
+    }
     return text;
 }
 
 std::string quote(const std::string& raw, char mark) {
-    std::string text(1, mark);
-    for (const char c : raw) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == mark || c == '\\') {
-            text += '\\';
-            text += c;
-            continue;
-        }
-        switch (c) {
-        case '\n': text += "\\n"; break;
-        case '\r': text += "\\r"; break;
-        case '\t': text += "\\t"; break;
-        default:
-            if (byte >= 0x20 && byte < 0x7F) {
-                text += c;
-            } else {
-                text += printf1("\\x%02llX", byte);
-            }
-        }
+    std::string text;
+    {
+        Writer out(text);
+        appendQuoted(out, raw, mark);
     }
-    return text + mark;
+    return text;
 }
 
 std::string latin1ToUtf8(const std::string& raw) {
@@ -210,33 +525,204 @@ std::string textHeader() {
 }
 
 std::string textLine(const DecodedRecord& record) {
-    const char* command = commandName(record.command);
-    const std::string commandText =
-        command != nullptr ? command : record.command < 0 ? "-" : "cmd" + std::to_string(record.command);
-    const std::string time = record.hasTimestamp ? std::to_string(record.timestamp) : "-";
-    const std::string clock = record.hasTimestamp ? formatClock(record.timestamp) : "-";
-    const std::string id = record.hasFunctionId ? hexWord(record.functionId, 2) : "-";
-    const std::string sub = record.sub >= 0 ? std::to_string(record.sub) : "-";
-    const char* name = record.kind != nullptr ? record.kind->name : "-";
+    std::string line;
+    appendTextLine(line, record);
+    line.pop_back();
+    return line;
+}
 
-    char columns[256];
-    std::snprintf(columns, sizeof columns, "%8zu  %-15s %9s %11s  %-5s %3s  %-*s", record.offset,
-                  commandText.c_str(), time.c_str(), clock.c_str(), id.c_str(), sub.c_str(), nameWidth(), name);
-    std::string line = columns;
-    std::string fields = textFields(record.fields);
-    if (!record.undecoded.empty()) {
-        fields += (fields.empty() ? "" : " ") + std::string("undecoded=[") + hexBytes(record.undecoded, " ") + "]";
+void appendTextLine(std::string& line, const DecodedRecord& record, const LineContext* context) {
+    Writer out(line);
+    if (context != nullptr && context->source != nullptr) {
+        appendPadded(out, context->source, std::strlen(context->source), context->sourceWidth, true);
+        out += "  ";
     }
-    if (!fields.empty()) {
-        line += "  " + fields;
+    ShortText offset;
+    appendUnsigned(offset, record.offset);
+    appendPadded(out, offset.text, offset.size, 8, false);
+    out += "  ";
+    const char* command = commandName(record.command);
+    if (command != nullptr) {
+        appendPadded(out, command, std::strlen(command), 15, true);
+    } else {
+        appendPadded(out, record.command < 0 ? "-" : "cmd" + std::to_string(record.command), 15, true);
     }
-    if (record.damaged()) {
-        line += "  !! ";
-        for (std::size_t i = 0; i < record.damage.size(); ++i) {
-            line += (i == 0 ? "" : "; ") + record.damage[i];
+    out += ' ';
+    if (record.hasTimestamp) {
+        ShortText time;
+        appendUnsigned(time, record.timestamp);
+        appendPadded(out, time.text, time.size, 9, false);
+        out += ' ';
+        ShortText clock;
+        const bool elapsed = context != nullptr && context->hasElapsed;
+        appendClock(clock, elapsed ? context->elapsed : record.timestamp);
+        appendPadded(out, clock.text, clock.size, 11, false);
+    } else {
+        out += "        -           -";
+    }
+    out += "  ";
+    if (record.hasFunctionId) {
+        ShortText id;
+        appendHexWord(id, record.functionId, 2);
+        appendPadded(out, id.text, id.size, 5, true);
+    } else {
+        out += "-    ";
+    }
+    out += ' ';
+    if (record.sub >= 0) {
+        ShortText sub;
+        appendUnsigned(sub, static_cast<unsigned>(record.sub));
+        appendPadded(out, sub.text, sub.size, 3, false);
+    } else {
+        out += "  -";
+    }
+    out += "  ";
+    const char* name = record.kind != nullptr ? record.kind->name : "-";
+    appendPadded(out, name, std::strlen(name), nameWidth(), true);
+    if (!record.fields.empty() || !record.undecoded.empty()) {
+        out += "  ";
+        appendTextFields(out, record.fields);
+        if (!record.undecoded.empty()) {
+            out += record.fields.empty() ? "undecoded=[" : " undecoded=[";
+            appendHexBytes(out, record.undecoded, true);
+            out += ']';
         }
     }
-    return line;
+    if (record.damaged()) {
+        out += "  !! ";
+        for (std::size_t i = 0; i < record.damage.size(); ++i) {
+            out += i == 0 ? "" : "; ";
+            out += record.damage[i];
+        }
+    }
+    out += '\n';
+}
+
+void appendJsonString(std::string& text, const char* raw, std::size_t size, bool latin1) {
+    Writer out(text);
+    writeJsonString(out, raw, size, latin1);
+}
+
+namespace {
+
+// Bytes that a JSON string cannot hold as they are: 1 for control characters, the quote and the
+// backslash, 2 for bytes above 0x7F, which are Latin-1 characters to be written as UTF-8.
+struct JsonEscapes {
+    unsigned char kind[256];
+    JsonEscapes() : kind() {
+        for (int byte = 0; byte < 256; ++byte) {
+            kind[byte] = byte < 0x20 || byte == '"' || byte == '\\' ? 1 : byte >= 0x80 ? 2 : 0;
+        }
+    }
+};
+
+void writeJsonString(Writer& out, const char* text, std::size_t size, bool latin1) {
+    static const JsonEscapes s_escapes;
+    const unsigned char special = latin1 ? 2 : 1;  // the highest kind that needs escaping
+    out += '"';
+    std::size_t plain = 0;  // start of the bytes that go out as they are
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const unsigned char kind = s_escapes.kind[byte];
+        if (kind == 0 || kind > special) {
+            continue;
+        }
+        out.append(text + plain, i - plain);
+        plain = i + 1;
+        switch (byte) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (byte < 0x20) {
+                out += "\\u00";
+                out += static_cast<char>('0' + (byte >> 4));
+                out += "0123456789abcdef"[byte & 0xF];
+            } else {
+                out += static_cast<char>(0xC0 | (byte >> 6));
+                out += static_cast<char>(0x80 | (byte & 0x3F));
+            }
+        }
+    }
+    out.append(text + plain, size - plain);
+    out += '"';
+}
+
+}  // namespace
+
+void appendJsonLine(std::string& line, const DecodedRecord& record, const LineContext* context) {
+    Writer out(line);
+    out.lit("{\"offset\":");
+    appendUnsigned(out, record.offset);
+    out.lit(",\"size\":");
+    appendUnsigned(out, record.size);
+    out.lit(",\"command\":");
+    appendJsonNameOrNull(out, commandName(record.command));
+    out.lit(",\"commandCode\":");
+    appendUnsignedOrNull(out, record.command >= 0, static_cast<std::uint64_t>(record.command));
+    out.lit(",\"timestamp\":");
+    if (record.hasTimestamp) {
+        appendUnsigned(out, record.timestamp);
+        out.lit(",\"clock\":");
+        out += '"';
+        appendClock(out, record.timestamp);
+        out += '"';
+    } else {
+        out.lit("null,\"clock\":null");
+    }
+    out.lit(",\"functionId\":");
+    if (record.hasFunctionId) {
+        out += '"';
+        appendHexWord(out, record.functionId, 2);
+        out += '"';
+    } else {
+        out.lit("null");
+    }
+    out.lit(",\"sub\":");
+    appendUnsignedOrNull(out, record.sub >= 0, static_cast<std::uint64_t>(record.sub));
+    out.lit(",\"entry\":");
+    appendJsonNameOrNull(out, record.kind != nullptr ? record.kind->name : nullptr);
+    out.lit(",\"fields\":");
+    appendJsonFields(out, record.fields);
+    out.lit(",\"undecoded\":");
+    if (!record.undecoded.empty()) {
+        out += '"';
+        appendHexBytes(out, record.undecoded, false);
+        out += '"';
+    } else {
+        out.lit("null");
+    }
+    out.lit(",\"damage\":");
+    out += '[';
+    for (std::size_t i = 0; i < record.damage.size(); ++i) {
+        if (i != 0) {
+            out += ',';
+        }
+        writeJsonString(out, record.damage[i].data(), record.damage[i].size());
+    }
+    out += ']';
+    if (context != nullptr) {
+        out.lit(",\"elapsed\":");
+        appendUnsignedOrNull(out, context->hasElapsed, context->elapsed);
+        out.lit(",\"source\":");
+        // The same for every line of a source: escaped once.
+        thread_local std::string t_source;
+        thread_local std::string t_sourceJson;
+        const char* source = context->source != nullptr ? context->source : "-";
+        if (t_sourceJson.empty() || t_source != source) {
+            t_source = source;
+            t_sourceJson.clear();
+            appendJsonString(t_sourceJson, source, t_source.size());
+        }
+        out += t_sourceJson;
+        out.lit(",\"schema\":");
+        appendUnsigned(out, kJsonSchemaVersion);
+    }
+    out += "}\n";
 }
 
 Json jsonRecord(const DecodedRecord& record) {

@@ -1,6 +1,7 @@
 #include "Printer.h"
 
 #include "Format.h"
+#include "Stats.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,8 +11,32 @@
 namespace xob {
 namespace decoder {
 
+namespace {
+
+constexpr std::size_t kBlock = 1 << 20;
+
+}  // namespace
+
 RecordPrinter::RecordPrinter(std::FILE* out, PrintOptions options)
     : m_out(out), m_options(std::move(options)) {}
+
+RecordPrinter::~RecordPrinter() { flush(); }
+
+void RecordPrinter::beginSource(const std::string& name, int width) {
+    m_source = name;
+    m_sourceWidth = width;
+    m_clock = TimeUnwrapper();
+    if (m_stats != nullptr) {
+        m_stats->beginSource(name);
+    }
+}
+
+void RecordPrinter::flush() {
+    if (!m_pending.empty()) {
+        std::fwrite(m_pending.data(), 1, m_pending.size(), m_out);
+        m_pending.clear();
+    }
+}
 
 bool RecordPrinter::selected(const DecodedRecord& record) const {
     if (m_options.damagedOnly && !record.damaged()) {
@@ -31,19 +56,75 @@ bool RecordPrinter::selected(const DecodedRecord& record) const {
 void RecordPrinter::print(const DecodedRecord& record) {
     ++m_records;
     m_damaged += record.damaged() ? 1 : 0;
+    if (m_stats != nullptr) {
+        m_stats->count(record);
+    }
+    LineContext context;
+    context.source = m_source.empty() ? nullptr : m_source.c_str();
+    context.sourceWidth = m_sourceWidth;
+    context.hasElapsed = record.hasTimestamp;
+    context.elapsed = record.hasTimestamp ? m_clock.next(record.timestamp) : 0;
+    if (m_options.hasSince || m_options.hasUntil) {
+        if (!context.hasElapsed || (m_options.hasSince && context.elapsed < m_options.since) ||
+            (m_options.hasUntil && context.elapsed > m_options.until)) {
+            return;
+        }
+    }
     if (!selected(record)) {
         return;
     }
     ++m_printed;
+    if (m_stats != nullptr) {
+        m_stats->add(record, context.hasElapsed ? &context.elapsed : nullptr);
+    }
+    if (m_options.quiet) {
+        return;
+    }
     if (m_options.json) {
-        std::fprintf(m_out, "%s\n", jsonRecord(record).dump().c_str());
+        appendJsonLine(m_pending, record, &context);
     } else {
+        if (!m_options.showSource) {
+            context.source = nullptr;
+        }
         if (m_options.header && !m_headerDone) {
-            std::fprintf(m_out, "%s\n", textHeader().c_str());
+            if (context.source != nullptr) {
+                m_pending.append("source");
+                m_pending.append(static_cast<std::size_t>(std::max(m_sourceWidth - 6, 0)) + 2, ' ');
+            }
+            m_pending += textHeader();
+            m_pending += '\n';
             m_headerDone = true;
         }
-        std::fprintf(m_out, "%s\n", textLine(record).c_str());
+        appendTextLine(m_pending, record, &context);
     }
+    if (!m_options.buffered || m_pending.size() >= kBlock) {
+        flush();
+    }
+}
+
+bool validPattern(const std::string& pattern) {
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '\\') {
+            if (++i == pattern.size()) {
+                return false;
+            }
+        } else if (pattern[i] == '[') {
+            // A bracket expression: a leading ! or ^ and a leading ] belong to it.
+            std::size_t j = i + 1;
+            if (j < pattern.size() && (pattern[j] == '!' || pattern[j] == '^')) {
+                ++j;
+            }
+            if (j < pattern.size() && pattern[j] == ']') {
+                ++j;
+            }
+            j = pattern.find(']', j);
+            if (j == std::string::npos) {
+                return false;
+            }
+            i = j;
+        }
+    }
+    return true;
 }
 
 bool parseFunctionId(const std::string& text, std::uint16_t& id) {
