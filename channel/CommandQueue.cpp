@@ -2,6 +2,7 @@
 // Whether the ring is empty or full is told by the head slot, so all 120 slots can be used.
 #include <xob/GXob.h>
 
+#include "channel/RecordHeader.h"
 #include "platform/Os.h"
 
 #include <cstdio>
@@ -15,8 +16,7 @@ std::uint8_t nextIndex(std::uint8_t index) noexcept {
 }
 
 std::uint32_t recordSize(const SClientToDevXob* record) noexcept {
-    const std::uint8_t* bytes = reinterpret_cast<const std::uint8_t*>(record);
-    return static_cast<std::uint32_t>(bytes[0] | (bytes[1] << 8)) + 2u;
+    return xob::header::recordSize(reinterpret_cast<const std::uint8_t*>(record));
 }
 
 }  // namespace

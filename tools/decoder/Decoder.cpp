@@ -11,12 +11,6 @@ namespace decoder {
 
 namespace {
 
-std::uint32_t le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
-
-std::uint32_t le32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 template <typename... Args>
 std::string format(const char* pattern, Args... args) {
     char text[256];
@@ -149,6 +143,11 @@ bool decodeField(const FieldLayout& layout, Cursor& c, std::vector<Field>& out, 
         if (!need(c, layout.size, path.empty() ? "(unassigned)" : path, damage)) {
             return false;
         }
+        // No sender assigns these bytes, and every sender writes them as zeros.
+        if (std::any_of(at, at + layout.size, [](std::uint8_t byte) { return byte != 0; })) {
+            damage.push_back(format("unassigned bytes at payload offset %zu to %zu are not zero", c.pos,
+                                    c.pos + layout.size - 1));
+        }
         c.pos += layout.size;
         return true;
     case FieldType::Flags:
@@ -255,15 +254,15 @@ bool wellFormedAt(const std::uint8_t* data, std::size_t size, std::size_t pos) {
         return false;
     }
     const std::uint8_t* p = data + pos;
-    const std::size_t length = le16(p);
-    const int command = p[4];
-    const std::uint32_t word = le16(p + 6);
-    if (le16(p + 2) != 0 || length < kMinLength || length > kMaxLength || length + 2 > size - pos) {
+    const std::size_t length = header::length(p);
+    const int command = header::command(p);
+    const std::uint32_t word = header::word(p);
+    if (header::reserved(p) != 0 || length < kMinLength || length > kMaxLength || length + 2 > size - pos) {
         return false;
     }
     switch (command) {
     case EDevXob_LogEntry:
-        return length >= kLogEntryHeaderSize - 1 && p[11] == 0;
+        return length >= kLogEntryHeaderSize - 1 && (header::timestamp(p) >> 24) == 0;
     case EDevXob_InitFiles:
         return length == fixedLength(command) && word == kInitFilesId;
     case EDevXob_SetActivFlag:
@@ -356,9 +355,9 @@ DecodedRecord decodeRecord(const std::uint8_t* data, std::size_t size, std::size
         record.undecoded.assign(data, data + size);
         return record;
     }
-    const std::size_t length = le16(data);
-    record.command = data[4];
-    const std::uint32_t word = le16(data + 6);
+    const std::size_t length = header::length(data);
+    record.command = header::command(data);
+    const std::uint32_t word = header::word(data);
     if (length + 2 > size) {
         record.damage.push_back(
             format("truncated: the length field announces %zu bytes, the stream holds %zu", length + 2, size));
@@ -369,8 +368,8 @@ DecodedRecord decodeRecord(const std::uint8_t* data, std::size_t size, std::size
         record.damage.push_back(
             format("impossible length field %zu (a record has 6 to 2054 bytes after it)", length));
     }
-    if (le16(data + 2) != 0) {
-        record.damage.push_back(format("reserved header field is 0x%04X, not 0", le16(data + 2)));
+    if (header::reserved(data) != 0) {
+        record.damage.push_back(format("reserved header field is 0x%04X, not 0", header::reserved(data)));
     }
     // The bytes that belong to the record: what its length field says, within what there is, and
     // never less than the header that has been read.
@@ -384,7 +383,7 @@ DecodedRecord decodeRecord(const std::uint8_t* data, std::size_t size, std::size
             return record;
         }
         record.hasTimestamp = true;
-        record.timestamp = le32(data + 8);
+        record.timestamp = header::timestamp(data);
         if (record.timestamp > 0xFFFFFFu) {
             record.damage.push_back(format("timestamp 0x%08X has bits above the low 24", record.timestamp));
         }
@@ -408,8 +407,8 @@ DecodedRecord decodeRecord(const std::uint8_t* data, std::size_t size, std::size
         if (word != kInitFilesId) {
             record.damage.push_back(format("identifier 0x%03X, not 0x503", word));
         }
-        if (end >= kHeaderSize + 2) {
-            addWord(record, wordLayout(record.command), le16(data + kHeaderSize));
+        if (end >= header::kInitFilesSize) {
+            addWord(record, wordLayout(record.command), header::filesOf(data));
         }
         break;
     case EDevXob_SetActivFlag:
@@ -428,7 +427,7 @@ DecodedRecord decodeRecord(const std::uint8_t* data, std::size_t size, std::size
         addWord(record, wordLayout(record.command), word);
         break;
     }
-    const std::size_t used = record.command == EDevXob_InitFiles ? kHeaderSize + 2 : kHeaderSize;
+    const std::size_t used = record.command == EDevXob_InitFiles ? header::kInitFilesSize : kHeaderSize;
     if (end > used) {
         record.undecoded.assign(data + used, data + end);
     }
@@ -447,7 +446,7 @@ StreamSummary decodeStream(const std::uint8_t* data, std::size_t size,
     std::size_t pos = 0;
     while (pos < size) {
         const std::size_t left = size - pos;
-        const std::size_t length = left >= 2 ? le16(data + pos) : 0;
+        const std::size_t length = left >= 2 ? header::length(data + pos) : 0;
         if (left < 2 || length < kMinLength || length > kMaxLength) {
             // No record has this length: find where the next well-formed one starts.
             const std::size_t next = nextWellFormed(data, size, pos + 1);
