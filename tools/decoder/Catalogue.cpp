@@ -3,6 +3,7 @@
 // identifier, each identifier's rows in the order of its statements.
 #include "Catalogue.h"
 
+#include "channel/RecordHeader.h"
 #include "entries/EntryKinds.h"
 
 #include <algorithm>
@@ -94,9 +95,7 @@ bool keyMatches(const EntryKind& kind, const std::uint8_t* payload, std::size_t 
         if (size < 4) {
             return false;
         }
-        const std::uint32_t value = payload[0] | (payload[1] << 8) | (payload[2] << 16) |
-                                    (static_cast<std::uint32_t>(payload[3]) << 24);
-        return (value & kind.keyMask) == kind.keyValue;
+        return (header::loadLittleEndian(payload, 4) & kind.keyMask) == kind.keyValue;
     }
     return false;
 }
