@@ -153,20 +153,22 @@ constexpr Field sized(const char* name, Type type, int size, const Layout* items
     return {name, type, 0, Order::Little, static_cast<std::uint16_t>(size), 0, false, nullptr, items};
 }
 
-constexpr Field u8(const char* name, const Names& names) { return integer(name, Type::Unsigned, 1, Order::Little, &names); }
-constexpr Field u8(const char* name) { return integer(name, Type::Unsigned, 1, Order::Little); }
-constexpr Field s8(const char* name, const Names& names) { return integer(name, Type::Signed, 1, Order::Little, &names); }
-constexpr Field s8(const char* name) { return integer(name, Type::Signed, 1, Order::Little); }
-constexpr Field u16le(const char* name) { return integer(name, Type::Unsigned, 2, Order::Little); }
-constexpr Field u16be(const char* name) { return integer(name, Type::Unsigned, 2, Order::Big); }
-constexpr Field s16be(const char* name) { return integer(name, Type::Signed, 2, Order::Big); }
-constexpr Field u32le(const char* name) { return integer(name, Type::Unsigned, 4, Order::Little); }
-constexpr Field u32be(const char* name) { return integer(name, Type::Unsigned, 4, Order::Big); }
-constexpr Field s32le(const char* name, const Names& names) { return integer(name, Type::Signed, 4, Order::Little, &names); }
-constexpr Field s32le(const char* name) { return integer(name, Type::Signed, 4, Order::Little); }
-constexpr Field s32be(const char* name) { return integer(name, Type::Signed, 4, Order::Big); }
-constexpr Field u64be(const char* name) { return integer(name, Type::Unsigned, 8, Order::Big); }
-constexpr Field s64be(const char* name) { return integer(name, Type::Signed, 8, Order::Big); }
+// The integer words: u8("name"), or u8("name", names) for values that have names.
+struct IntegerWord {
+    Type type;
+    int width;
+    Order order;
+
+    constexpr Field operator()(const char* name) const { return integer(name, type, width, order); }
+    constexpr Field operator()(const char* name, const Names& names) const {
+        return integer(name, type, width, order, &names);
+    }
+};
+
+constexpr IntegerWord u8{Type::Unsigned, 1, Order::Little}, s8{Type::Signed, 1, Order::Little},
+    u16le{Type::Unsigned, 2, Order::Little}, u16be{Type::Unsigned, 2, Order::Big}, s16be{Type::Signed, 2, Order::Big},
+    u32le{Type::Unsigned, 4, Order::Little}, u32be{Type::Unsigned, 4, Order::Big}, s32le{Type::Signed, 4, Order::Little},
+    s32be{Type::Signed, 4, Order::Big}, u64be{Type::Unsigned, 8, Order::Big}, s64be{Type::Signed, 8, Order::Big};
 
 // A u32 LE shown in hex (an address).
 constexpr Field hex32(const char* name) {
