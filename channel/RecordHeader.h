@@ -57,7 +57,9 @@ inline std::uint32_t recordSize(const std::uint8_t* record) noexcept { return le
 inline std::uint32_t reserved(const std::uint8_t* record) noexcept { return loadLittleEndian(record + kReservedAt, 2); }
 inline std::uint8_t command(const std::uint8_t* record) noexcept { return record[kCommandAt]; }
 inline std::uint32_t word(const std::uint8_t* record) noexcept { return loadLittleEndian(record + kWordAt, 2); }
-inline std::uint32_t timestamp(const std::uint8_t* record) noexcept { return loadLittleEndian(record + kTimestampAt, 4); }
+inline std::uint32_t timestamp(const std::uint8_t* record) noexcept {
+    return loadLittleEndian(record + kTimestampAt, 4);
+}
 inline std::uint32_t filesOf(const std::uint8_t* record) noexcept { return loadLittleEndian(record + kFilesOfAt, 2); }
 // The first four payload bytes of a log entry as a little-endian value (the loss lines show it).
 inline std::uint32_t firstPayloadWord(const std::uint8_t* record) noexcept {

@@ -212,11 +212,16 @@ private:
 template <const Kind& K>
 class Present {
 public:
-    explicit Present(bool given) noexcept : m_given(given) {}
     explicit operator bool() const noexcept { return m_given; }
-    Entry<K> entry(std::uint32_t sub = 0) const noexcept { return Entry<K>(typename Entry<K>::Checked{}, sub); }
+    Entry<K> entry(std::uint32_t sub = 0) const noexcept {
+        return Entry<K>(typename Entry<K>::Checked{}, sub);
+    }
 
 private:
+    template <const Kind& Of, typename... Pointers>
+    friend Present<Of> present(const Pointers*... pointers) noexcept;
+    explicit Present(bool given) noexcept : m_given(given) {}
+
     bool m_given;
 };
 

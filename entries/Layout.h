@@ -166,8 +166,9 @@ struct IntegerWord {
 };
 
 constexpr IntegerWord u8{Type::Unsigned, 1, Order::Little}, s8{Type::Signed, 1, Order::Little},
-    u16le{Type::Unsigned, 2, Order::Little}, u16be{Type::Unsigned, 2, Order::Big}, s16be{Type::Signed, 2, Order::Big},
-    u32le{Type::Unsigned, 4, Order::Little}, u32be{Type::Unsigned, 4, Order::Big}, s32le{Type::Signed, 4, Order::Little},
+    u16le{Type::Unsigned, 2, Order::Little}, u16be{Type::Unsigned, 2, Order::Big},
+    s16be{Type::Signed, 2, Order::Big}, u32le{Type::Unsigned, 4, Order::Little},
+    u32be{Type::Unsigned, 4, Order::Big}, s32le{Type::Signed, 4, Order::Little},
     s32be{Type::Signed, 4, Order::Big}, u64be{Type::Unsigned, 8, Order::Big}, s64be{Type::Signed, 8, Order::Big};
 
 // A u32 LE shown in hex (an address).

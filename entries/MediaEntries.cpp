@@ -43,7 +43,8 @@ void Media_MediaListDump(const SMediaListEntry* entries, unsigned char count, bo
 void Media_MediaEventOpticalDrive(MediaEventType eventType, MediaType mediaType,
                                   unsigned short ui16Value, bool useCallerTime,
                                   int callerTime) noexcept {
-    Entry<kind::Media_MediaEventOpticalDrive>().u8(eventType).u8(mediaType).u16(ui16Value).send(useCallerTime, callerTime);
+    Entry<kind::Media_MediaEventOpticalDrive>().u8(eventType).u8(mediaType).u16(ui16Value)
+        .send(useCallerTime, callerTime);
 }
 
 void Media_MediaEventExternalDevice(unsigned short ui16Value, const char* text,
@@ -115,24 +116,28 @@ void HDU_Media_OpticalDriveTemperatureState(DriveTemperatureState state, bool us
 
 void HDU_Media_OpticalDriveTemperatureValue(short i16Temperature, bool useCallerTime,
                                             int callerTime) noexcept {
-    Entry<kind::HDU_Media_OpticalDriveTemperatureValue>().s16(i16Temperature).send(useCallerTime, callerTime);
+    Entry<kind::HDU_Media_OpticalDriveTemperatureValue>().s16(i16Temperature)
+        .send(useCallerTime, callerTime);
 }
 
 void HDU_Media_OpticalDriveSlotState(unsigned char ui8Value1, unsigned char ui8Value2,
                                      unsigned char ui8Value3, bool useCallerTime,
                                      int callerTime) noexcept {
-    Entry<kind::HDU_Media_OpticalDriveSlotState>().u8(ui8Value1).u8(ui8Value2).u8(ui8Value3).send(useCallerTime, callerTime);
+    Entry<kind::HDU_Media_OpticalDriveSlotState>().u8(ui8Value1).u8(ui8Value2).u8(ui8Value3)
+        .send(useCallerTime, callerTime);
 }
 
 void HDU_Media_MediaEnginePlaybackStateLogEntry(unsigned char ui8Value, PlaybackState state,
                                                 int i32Value, bool useCallerTime,
                                                 int callerTime) noexcept {
-    Entry<kind::HDU_Media_MediaEnginePlaybackStateLogEntry>().u8(ui8Value).u8(state).s32(i32Value).send(useCallerTime, callerTime);
+    Entry<kind::HDU_Media_MediaEnginePlaybackStateLogEntry>().u8(ui8Value).u8(state).s32(i32Value)
+        .send(useCallerTime, callerTime);
 }
 
 void HDU_Media_DSIPlaybackStateLogEntry(unsigned char ui8Value, PlaybackState state,
                                         bool useCallerTime, int callerTime) noexcept {
-    Entry<kind::HDU_Media_DSIPlaybackStateLogEntry>().u8(ui8Value).u8(state).send(useCallerTime, callerTime);
+    Entry<kind::HDU_Media_DSIPlaybackStateLogEntry>().u8(ui8Value).u8(state)
+        .send(useCallerTime, callerTime);
 }
 
 void HDU_Media_BrowserChangeFolderLogEntry(long long i64Value, unsigned char ui8Value,
@@ -146,13 +151,15 @@ void HDU_Media_BrowserChangeFolderLogEntry(long long i64Value, unsigned char ui8
 void HDU_Media_RunModeRequestServiceManagement(unsigned int ui32Value,
                                                unsigned long long ui64Value, bool useCallerTime,
                                                int callerTime) noexcept {
-    Entry<kind::HDU_Media_RunModeRequestServiceManagement>().u32(ui32Value).u64(ui64Value).send(useCallerTime, callerTime);
+    Entry<kind::HDU_Media_RunModeRequestServiceManagement>().u32(ui32Value).u64(ui64Value)
+        .send(useCallerTime, callerTime);
 }
 
 void HDU_Media_RunModeUpdateServiceManagement(unsigned long long ui64Value,
                                               unsigned int ui32Value, bool useCallerTime,
                                               int callerTime) noexcept {
-    Entry<kind::HDU_Media_RunModeUpdateServiceManagement>().u64(ui64Value).u32(ui32Value).send(useCallerTime, callerTime);
+    Entry<kind::HDU_Media_RunModeUpdateServiceManagement>().u64(ui64Value).u32(ui32Value)
+        .send(useCallerTime, callerTime);
 }
 
 void HDU_Media_FlushRequestServiceManagement(bool useCallerTime, int callerTime) noexcept {
@@ -161,7 +168,8 @@ void HDU_Media_FlushRequestServiceManagement(bool useCallerTime, int callerTime)
 
 void HDU_Media_FlushResponseServiceManagement(bool response, bool useCallerTime,
                                               int callerTime) noexcept {
-    Entry<kind::HDU_Media_FlushResponseServiceManagement>().boolean(response).send(useCallerTime, callerTime);
+    Entry<kind::HDU_Media_FlushResponseServiceManagement>().boolean(response)
+        .send(useCallerTime, callerTime);
 }
 
 void HDU_Media_ModuleEventWatchdog(SModuleInfo module, bool useCallerTime,
@@ -177,7 +185,8 @@ void HDU_Media_ModulesDump(const SModuleInfo* modules, unsigned char count, bool
 
 void HDU_Media_MediaEngineAdapterError(unsigned char ui8Value, int i32Value, bool useCallerTime,
                                        int callerTime) noexcept {
-    Entry<kind::HDU_Media_MediaEngineAdapterError>().u8(ui8Value).s32(i32Value).send(useCallerTime, callerTime);
+    Entry<kind::HDU_Media_MediaEngineAdapterError>().u8(ui8Value).s32(i32Value)
+        .send(useCallerTime, callerTime);
 }
 
 void HDU_Media_SystemModeChanged(int i32Mode, bool useCallerTime, int callerTime) noexcept {
@@ -191,7 +200,8 @@ void HDU_Media_MediaLauncherError(MediaLauncherError error, bool useCallerTime,
 
 void HDU_Media_CustomerUpdateAction(CustomerUpdateAction action, bool flag, bool useCallerTime,
                                     int callerTime) noexcept {
-    Entry<kind::HDU_Media_CustomerUpdateAction>().u8(action).boolean(flag).send(useCallerTime, callerTime);
+    Entry<kind::HDU_Media_CustomerUpdateAction>().u8(action).boolean(flag)
+        .send(useCallerTime, callerTime);
 }
 
 }  // namespace GXob

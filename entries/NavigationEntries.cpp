@@ -50,7 +50,8 @@ void Nav_SWDL_Check(signed char component, const char* path, bool useCallerTime,
 
 void Nav_SWDL_Check_Result(signed char component, const char* path, signed char result,
                            bool useCallerTime, int callerTime) noexcept {
-    Entry<kind::Nav_SWDL_Check_Result>().s8(component).text(path).s8(result).send(useCallerTime, callerTime);
+    Entry<kind::Nav_SWDL_Check_Result>().s8(component).text(path).s8(result)
+        .send(useCallerTime, callerTime);
 }
 
 void Nav_SWDL_Prepare(signed char component, bool useCallerTime, int callerTime) noexcept {
@@ -222,7 +223,8 @@ void MemoryHDU_LogEntry(unsigned int bytes, bool useCallerTime, int callerTime) 
 void MemoryHDU_VideoRAM_LogEntry(unsigned int bytes, bool useCallerTime, int callerTime) noexcept {
     // The bit that tells video memory is the kind's key; a kibibyte count never reaches it.
     constexpr std::uint32_t videoMemory = kind::MemoryHDU_VideoRAM_LogEntry.key.value;
-    Entry<kind::MemoryHDU_VideoRAM_LogEntry>().u32((bytes >> 10) | videoMemory).send(useCallerTime, callerTime);
+    Entry<kind::MemoryHDU_VideoRAM_LogEntry>().u32((bytes >> 10) | videoMemory)
+        .send(useCallerTime, callerTime);
 }
 
 void ExceptionHDU_LogEntry(const char* text, int first, int second, char character,
