@@ -2,6 +2,7 @@
 // Whether the ring is empty or full is told by the head slot, so all 120 slots can be used.
 #include <xob/GXob.h>
 
+#include "channel/RecordHeader.h"
 #include "platform/Os.h"
 
 #include <cstdio>
@@ -14,12 +15,11 @@ std::uint8_t nextIndex(std::uint8_t index) noexcept {
     return index + 1u == SClientToDevXobQueue::kSlots ? 0 : static_cast<std::uint8_t>(index + 1u);
 }
 
-// The largest length field a record can carry: 2056 bytes less the field itself.
-constexpr std::uint32_t kMaxLengthField = sizeof(SClientToDevXob) - 2;
+// The largest length field a record can carry: the largest record less the field itself.
+constexpr std::uint32_t kMaxLengthField = xob::header::kMaxRecordSize - 2;
 
 std::uint32_t lengthField(const SClientToDevXob* record) noexcept {
-    const std::uint8_t* bytes = reinterpret_cast<const std::uint8_t*>(record);
-    return static_cast<std::uint32_t>(bytes[0] | (bytes[1] << 8));
+    return xob::header::length(reinterpret_cast<const std::uint8_t*>(record));
 }
 
 std::uint32_t recordSize(const SClientToDevXob* record) noexcept {

@@ -2,6 +2,7 @@
 // its own, outside the queue, so they may overtake records queued earlier.
 #include <xob/GXob.h>
 
+#include "channel/RecordHeader.h"
 #include "platform/Os.h"
 
 #include <cstdio>
@@ -11,16 +12,15 @@
 
 namespace {
 
-constexpr int kControlRecordSize = 8;
+constexpr int kControlRecordSize = xob::header::kSize;
 
-// An 8-byte control record: length 6, the command, and its u16 argument at byte 6.
+// A control record is the header alone: the command, and its u16 argument in the header's word.
 void buildControlRecord(std::uint8_t (&record)[kControlRecordSize], EDevXobCommands command,
                         unsigned argument) noexcept {
-    GXob::detail::storeLittleEndian(record, 6u, 2);
-    GXob::detail::storeLittleEndian(record + 2, 0u, 2);
-    record[4] = static_cast<std::uint8_t>(command);
-    record[5] = 0;
-    GXob::detail::storeLittleEndian(record + 6, argument, 2);
+    xob::header::setSize(record, kControlRecordSize);
+    xob::header::setCommand(record, command);
+    xob::header::clearSpare(record);
+    xob::header::setWord(record, argument);
 }
 
 struct ControlOutcome {
@@ -74,7 +74,7 @@ int writeFlush_Files_Ready(int descriptor) noexcept {
         std::uint8_t reply[kControlRecordSize];
         if (read(descriptor, reply, sizeof reply) < static_cast<ssize_t>(sizeof reply)) {
             result = -5;
-        } else if (reply[4] != EDevXob_FlushFilesReady || (reply[6] | reply[7]) != 0) {
+        } else if (xob::header::command(reply) != EDevXob_FlushFilesReady || xob::header::word(reply) != 0) {
             result = -4;
         }
     }

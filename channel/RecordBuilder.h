@@ -20,6 +20,8 @@
 
 #include <xob/GXob.h>
 
+#include "channel/RecordHeader.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -29,7 +31,7 @@ namespace xob {
 
 class RecordBuilder {
 public:
-    static constexpr int kMaxPayload = 2044;
+    static constexpr int kMaxPayload = static_cast<int>(header::kMaxPayload);
 
     explicit RecordBuilder(std::uint16_t functionId) noexcept : m_offset(0) {
         m_record.ui16Length = 0;
@@ -37,8 +39,7 @@ public:
         m_record.ui8Command = 0;
         m_record.ui8Spare = 0;
         m_record.ui32TimeStamp = 0;
-        std::uint8_t* header = reinterpret_cast<std::uint8_t*>(&m_record);
-        GXob::detail::storeLittleEndian(header + 6, functionId, 2);
+        header::setWord(reinterpret_cast<std::uint8_t*>(&m_record), functionId);
     }
 
     RecordBuilder(const RecordBuilder&) = delete;

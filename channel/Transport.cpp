@@ -15,6 +15,7 @@
 //   tries again.
 #include <xob/GXob.h>
 
+#include "channel/RecordHeader.h"
 #include "platform/Os.h"
 
 #include <cerrno>
@@ -54,20 +55,12 @@ void buildQueue() noexcept {
     }
 }
 
-std::uint32_t loadLittleEndian(const std::uint8_t* bytes, int width) noexcept {
-    std::uint32_t value = 0;
-    for (int i = width - 1; i >= 0; --i) {
-        value = (value << 8) | bytes[i];
-    }
-    return value;
-}
-
 std::uint32_t functionIdOf(const SClientToDevXob* record) noexcept {
-    return loadLittleEndian(reinterpret_cast<const std::uint8_t*>(record) + 6, 2);
+    return xob::header::word(reinterpret_cast<const std::uint8_t*>(record));
 }
 
 std::uint32_t firstDataWordOf(const SClientToDevXob* record) noexcept {
-    return loadLittleEndian(reinterpret_cast<const std::uint8_t*>(record) + 12, 4);
+    return xob::header::firstPayloadWord(reinterpret_cast<const std::uint8_t*>(record));
 }
 
 std::uint64_t nowNanoseconds() noexcept {
@@ -221,16 +214,15 @@ void writeToXob(SClientToDevXob* record, int payloadLength, bool useCallerTime, 
         return;
     }
     std::uint8_t* header = reinterpret_cast<std::uint8_t*>(record);
-    int size = payloadLength + 8;
+    int size = payloadLength + static_cast<int>(xob::header::kSize);
     if (command == EDevXob_LogEntry) {
         const std::uint32_t time = useCallerTime ? static_cast<std::uint32_t>(callerTime) & 0x00FFFFFFu
                                                  : getApiHundredthSecond();
-        detail::storeLittleEndian(header + 8, time, 4);
-        size += 4;
+        xob::header::setTimestamp(header, time);
+        size = payloadLength + static_cast<int>(xob::header::kLogEntryHeaderSize);
     }
-    header[4] = static_cast<std::uint8_t>(command);
-    detail::storeLittleEndian(header + 2, 0u, 2);
-    detail::storeLittleEndian(header, static_cast<unsigned>(size - 2), 2);
+    xob::header::setCommand(header, command);
+    xob::header::setSize(header, static_cast<unsigned>(size));
 
     const int lockError = pthread_mutex_lock(&XOB_ThreadCmdMutex);
     if (lockError != 0) {
@@ -332,10 +324,10 @@ bool getXOBThreadActive() noexcept {
 void Init_Files(std::uint16_t functionId) noexcept {
     SClientToDevXob record;
     std::uint8_t* bytes = reinterpret_cast<std::uint8_t*>(&record);
-    bytes[5] = 0;
-    detail::storeLittleEndian(bytes + 6, 0x503u, 2);
-    detail::storeLittleEndian(bytes + 8, functionId, 2);
-    writeToXob(&record, 2, false, 0, EDevXob_InitFiles);
+    xob::header::clearSpare(bytes);
+    xob::header::setWord(bytes, 0x503u);
+    xob::header::setFilesOf(bytes, functionId);
+    writeToXob(&record, xob::header::kInitFilesSize - xob::header::kSize, false, 0, EDevXob_InitFiles);
 }
 
 void Init_NavLogfiles() noexcept {

@@ -4,6 +4,7 @@
 // operations take the shared mutex, each once.
 #include <xob/XOBLogger.h>
 
+#include "entries/EntryKinds.h"
 #include "loggers/LoggerSupport.h"
 
 #include <cstddef>
@@ -60,32 +61,10 @@ const Snippet kSnippets[] = {
     {"style=", &RouteOptions::style, nullptr},
 };
 
-// Enumerator names for the trace line.
-struct EnumeratorName {
-    int value;
-    const char* name;
-};
-
-const EnumeratorName kVoiceGuidanceModes[] = {
-    {XOBLog::VGM_UNDEFINED, "VGM_UNDEFINED"}, {XOBLog::VGM_COMPACT, "VGM_COMPACT"},
-    {XOBLog::VGM_COMPLETE, "VGM_COMPLETE"},   {XOBLog::VGM_TRAFFIC, "VGM_TRAFFIC"},
-    {XOBLog::VGM_OFF, "VGM_OFF"},
-};
-
-const EnumeratorName kStartReasons[] = {
-    {XOBLog::NSR_ManualStart, "NSR_ManualStart"},
-    {XOBLog::NSR_SectionBlocked, "NSR_SectionBlocked"},
-    {XOBLog::NSR_TmcRecalculationStart, "NSR_TmcRecalculationStart"},
-};
-
-template <std::size_t Count>
-const char* nameOf(const EnumeratorName (&names)[Count], int value, const char* unknown) {
-    for (const EnumeratorName& entry : names) {
-        if (entry.value == value) {
-            return entry.name;
-        }
-    }
-    return unknown;
+// The trace line names the mode and the reason as the start entry's statement does.
+const char* nameOf(const xob::layout::Names& names, int value, const char* unknown) {
+    const char* const name = names.lookup(value);
+    return name != nullptr ? name : unknown;
 }
 
 }  // namespace
@@ -121,10 +100,10 @@ void XOBLoggerRG::FinishNewRouteCalculation(XOBLog::VoiceGuidanceMode mode, cons
     CreateRouteOptionsString(options, summary);
     if (xob::loggers::traceEnabled()) {
         std::string message("update Nav_StartRGHDU_LogEntry(");
-        message.append(nameOf(kVoiceGuidanceModes, mode, "Unknown VoiceGuidanceMode value")).append(", ");
+        message.append(nameOf(xob::kind::kVoiceGuidanceMode, mode, "Unknown VoiceGuidanceMode value")).append(", ");
         message.append(summary.ToLatin1().GetConstData()).append(", ");
         message.append(tmcStation.ToLatin1().GetConstData()).append(", ");
-        message.append(nameOf(kStartReasons, reason, "Unknown NavStartReason value")).append(")");
+        message.append(nameOf(xob::kind::kNavStartReason, reason, "Unknown NavStartReason value")).append(")");
         xob::loggers::trace("FinishNewRouteCalculation", message);
     }
     const SDByteArray summaryText = ToCappedLatin1(summary, 127);

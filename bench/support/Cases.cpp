@@ -2,6 +2,9 @@
 
 #include <xob/GXob.h>
 
+#include "channel/RecordHeader.h"
+#include "entries/EntryKinds.h"
+
 #if __has_include(<xob/XOBLogger.h>)
 #include <xob/XOBLogger.h>
 #define XOB_BENCH_HAVE_OBJECT_LAYER 1
@@ -43,17 +46,23 @@ unsigned char* putBe32(unsigned char* out, std::uint32_t value) noexcept {
     return out + 4;
 }
 
+namespace header = xob::header;
+namespace kind = xob::kind;
+
+// The payload of a log entry of this kind, its sub-identifier written.
+unsigned char* startLogEntry(unsigned char* record, const xob::layout::Kind& entry) noexcept {
+    unsigned char* out = record + header::kPayloadAt;
+    *out++ = static_cast<unsigned char>(entry.key.value);
+    return out;
+}
+
 // Fills the 8-byte header of a log entry that ends at `end`; returns the record's size.
-std::uint32_t finishLogEntry(unsigned char* record, const unsigned char* end, std::uint16_t functionId) noexcept {
+std::uint32_t finishLogEntry(unsigned char* record, const unsigned char* end, const xob::layout::Kind& entry) noexcept {
     const std::uint32_t size = static_cast<std::uint32_t>(end - record);
-    record[0] = static_cast<unsigned char>(size - 2);
-    record[1] = static_cast<unsigned char>((size - 2) >> 8);
-    record[2] = 0;
-    record[3] = 0;
-    record[4] = 8;
-    record[5] = 0;
-    record[6] = static_cast<unsigned char>(functionId);
-    record[7] = static_cast<unsigned char>(functionId >> 8);
+    header::setSize(record, size);
+    header::setCommand(record, EDevXob_LogEntry);
+    header::clearSpare(record);
+    header::setWord(record, entry.functionId);
     return size;
 }
 
@@ -74,13 +83,13 @@ struct NavStartFields {
 
 std::uint32_t buildNavStartFrom(unsigned char* record, signed char mode, const char* routeOptions,
                                 const char* tmcStation, std::uint32_t reason) noexcept {
-    unsigned char* out = record + 12;
-    *out++ = 1;
+    const xob::layout::Layout& fields = *kind::Nav_StartRGHDU_LogEntry.payload;
+    unsigned char* out = startLogEntry(record, kind::Nav_StartRGHDU_LogEntry);
     *out++ = static_cast<unsigned char>(mode);
-    out = putText(out, routeOptions, 64);
-    out = putText(out, tmcStation, 64);
+    out = putText(out, routeOptions, fields.named("routeOptions").size);
+    out = putText(out, tmcStation, fields.named("tmcStation").size);
     out = putLe32(out, reason);
-    return finishLogEntry(record, out, 0x418);
+    return finishLogEntry(record, out, kind::Nav_StartRGHDU_LogEntry);
 }
 
 // ---- Media entry with big-endian fields ---------------------------------------------------------
@@ -93,19 +102,20 @@ void callMediaRunMode() {
 }
 
 std::uint32_t buildMediaRunMode(unsigned char* record) {
-    unsigned char* out = record + 12;
-    *out++ = 17;
+    unsigned char* out = startLogEntry(record, kind::HDU_Media_RunModeUpdateServiceManagement);
     out = putBe64(out, kRunMode64);
     out = putBe32(out, kRunMode32);
-    return finishLogEntry(record, out, 0x41B);
+    return finishLogEntry(record, out, kind::HDU_Media_RunModeUpdateServiceManagement);
 }
 
-// ---- 40-module dump -----------------------------------------------------------------------------
+// ---- Full module dump ----------------------------------------------------------------------------
+
+constexpr unsigned kModules = kind::HDU_Media_ModulesDump.payload->named("modules").size;
 
 struct Modules {
-    GXob::SModuleInfo list[40];
+    GXob::SModuleInfo list[kModules];
     Modules() {
-        for (unsigned i = 0; i < 40; ++i) {
+        for (unsigned i = 0; i < kModules; ++i) {
             list[i].ui64Field1 = 0x1000000000000000ull * (i % 7) + 0x10203ull * i;
             list[i].ui32Field2 = 100 + i;
             list[i].ui32Field3 = 3 * i;
@@ -115,19 +125,18 @@ struct Modules {
 };
 const Modules g_modules;
 
-void callModulesDump() { GXob::HDU_Media_ModulesDump(g_modules.list, 40, false, 0); }
+void callModulesDump() { GXob::HDU_Media_ModulesDump(g_modules.list, kModules, false, 0); }
 
 std::uint32_t buildModulesDump(unsigned char* record) {
-    unsigned char* out = record + 12;
-    *out++ = 21;
-    *out++ = 40;
+    unsigned char* out = startLogEntry(record, kind::HDU_Media_ModulesDump);
+    *out++ = kModules;
     for (const GXob::SModuleInfo& module : g_modules.list) {
         out = putBe64(out, module.ui64Field1);
         *out++ = static_cast<unsigned char>(module.ui32Field2);
         *out++ = static_cast<unsigned char>(module.ui32Field3);
         *out++ = module.ui8Field4;
     }
-    return finishLogEntry(record, out, 0x41B);
+    return finishLogEntry(record, out, kind::HDU_Media_ModulesDump);
 }
 
 // ---- Object layer: a new route calculation ------------------------------------------------------
@@ -183,13 +192,16 @@ bool sameRecord(const xob::recorder::Record& sent, const unsigned char* built, s
     return true;
 }
 
-// The fields of a start entry (function identifier 0x418, sub-identifier 1) as it arrived.
+// The fields of a start entry as it arrived.
 bool parseNavStart(const xob::recorder::Record& record, NavStartFields& fields) {
-    if (record.size() < 12 + 2 + 2 + 4 || record[6] != 0x18 || record[7] != 0x04 || record[12] != 1) {
+    const xob::layout::Kind& entry = kind::Nav_StartRGHDU_LogEntry;
+    std::size_t at = header::kPayloadAt;
+    if (record.size() < at + 2 + 2 + 4 || header::word(record.data()) != entry.functionId ||
+        record[at] != entry.key.value) {
         return false;
     }
-    fields.mode = static_cast<signed char>(record[13]);
-    std::size_t at = 14;
+    fields.mode = static_cast<signed char>(record[at + 1]);
+    at += 2;
     const auto text = [&](std::string& out) {
         out.clear();
         while (at < record.size() && record[at] != 0) {
@@ -202,8 +214,7 @@ bool parseNavStart(const xob::recorder::Record& record, NavStartFields& fields) 
     if (at + 4 != record.size()) {
         return false;
     }
-    fields.reason = record[at] | (record[at + 1] << 8) | (record[at + 2] << 16) |
-                    (static_cast<std::uint32_t>(record[at + 3]) << 24);
+    fields.reason = header::loadLittleEndian(record.data() + at, 4);
     return true;
 }
 

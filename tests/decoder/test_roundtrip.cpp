@@ -1,7 +1,8 @@
 // Encoder against decoder across the whole catalogue: each call makes one real record through the
 // library and the device stand-in; decoded, it must name the expected entry kind and give back
-// every argument by field name (texts as far as their caps keep them). A catalogue row that no
-// call reaches fails the test, so a new row needs a call here.
+// every argument by field name (texts as far as their caps keep them). A catalogue statement that
+// no call reaches fails the test, so a new statement needs a call here; an exported entry function
+// that no statement describes fails too.
 #include "Catalogue.h"
 #include "Decoder.h"
 #include "DeviceStandIn.h"
@@ -10,7 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <cstdio>
+#include <fstream>
+#include <map>
 #include <set>
 #include <string>
 #include <sys/wait.h>
@@ -118,6 +123,38 @@ TEST(DecoderRoundTrip, EveryEntryKindGivesBackItsArguments) {
         char identity[64];
         std::snprintf(identity, sizeof identity, "0x%03X, key 0x%X", kind.functionId, kind.keyValue);
         EXPECT_EQ(reached.count(&kind), 1u) << "no call reaches " << kind.name << " (" << identity << ")";
+    }
+}
+
+// The exported entry functions are those of the interface lists (tests/exports/*.txt, which the
+// test exported_interface holds to the library) that end with the trailing pair (bool, int).
+TEST(DecoderCatalogue, EveryExportedEntryFunctionHasAStatement) {
+    std::map<std::string, int> exported;  // name -> overloads
+    DIR* lists = opendir(XOBTEST_EXPORT_LISTS);
+    ASSERT_NE(lists, nullptr) << XOBTEST_EXPORT_LISTS;
+    while (const dirent* entry = readdir(lists)) {
+        const std::string file = entry->d_name;
+        if (file.size() < 4 || file.compare(file.size() - 4, 4, ".txt") != 0) {
+            continue;
+        }
+        std::ifstream in(std::string(XOBTEST_EXPORT_LISTS) + "/" + file);
+        const std::string prefix = "GXob::", pair = "bool, int)";
+        for (std::string line; std::getline(in, line);) {
+            if (line.compare(0, prefix.size(), prefix) == 0 && line.size() > pair.size() &&
+                line.compare(line.size() - pair.size(), pair.size(), pair) == 0) {
+                ++exported[line.substr(prefix.size(), line.find('(') - prefix.size())];
+            }
+        }
+    }
+    closedir(lists);
+    ASSERT_FALSE(exported.empty());
+    std::map<std::string, int> stated;
+    for (const EntryKind& kind : entryKinds()) {
+        ++stated[kind.name];
+    }
+    for (const auto& function : exported) {
+        EXPECT_GE(stated[function.first], function.second)
+            << "GXob::" << function.first << " is exported, but not every overload has a statement in entries/EntryKinds.def";
     }
 }
 

@@ -12,12 +12,6 @@ namespace decoder {
 
 namespace {
 
-std::uint32_t le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
-
-std::uint32_t le32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 template <typename... Args>
 std::string format(const char* pattern, Args... args) {
     char text[256];
@@ -83,6 +77,11 @@ bool decodeField(const FieldLayout& layout, Cursor& c, std::vector<Field>& out, 
     if (layout.type == FieldType::Gap) {
         if (!need(c, layout.size, prefix, layout, damage)) {
             return false;
+        }
+        // No sender assigns these bytes, and every sender writes them as zeros.
+        if (std::any_of(at, at + layout.size, [](std::uint8_t byte) { return byte != 0; })) {
+            damage.push_back(format("unassigned bytes at payload offset %zu to %zu are not zero", c.pos,
+                                    c.pos + layout.size - 1));
         }
         c.pos += layout.size;
         return true;
@@ -272,10 +271,10 @@ Start recordStart(const std::uint8_t* p, std::size_t available, bool atEnd) {
     if (available < kHeaderSize) {
         return atEnd ? Start::No : Start::NeedMore;
     }
-    const std::size_t length = le16(p);
-    const int command = p[4];
-    const std::uint32_t word = le16(p + 6);
-    if (le16(p + 2) != 0 || length < kMinLength || length > kMaxLength) {
+    const std::size_t length = header::length(p);
+    const int command = header::command(p);
+    const std::uint32_t word = header::word(p);
+    if (header::reserved(p) != 0 || length < kMinLength || length > kMaxLength) {
         return Start::No;
     }
     bool header = false;
@@ -431,9 +430,9 @@ void decodeRecordInto(DecodedRecord& record, const std::uint8_t* data, std::size
         record.undecoded.assign(data, data + size);
         return;
     }
-    const std::size_t length = le16(data);
-    record.command = data[4];
-    const std::uint32_t word = le16(data + 6);
+    const std::size_t length = header::length(data);
+    record.command = header::command(data);
+    const std::uint32_t word = header::word(data);
     if (length + 2 > size) {
         record.damage.push_back(
             format("truncated: the length field announces %zu bytes, the stream holds %zu", length + 2, size));
@@ -444,8 +443,8 @@ void decodeRecordInto(DecodedRecord& record, const std::uint8_t* data, std::size
         record.damage.push_back(
             format("impossible length field %zu (a record has 6 to 2054 bytes after it)", length));
     }
-    if (le16(data + 2) != 0) {
-        record.damage.push_back(format("reserved header field is 0x%04X, not 0", le16(data + 2)));
+    if (header::reserved(data) != 0) {
+        record.damage.push_back(format("reserved header field is 0x%04X, not 0", header::reserved(data)));
     }
     // The bytes that belong to the record: what its length field says, within what there is, and
     // never less than the header that has been read.
@@ -459,7 +458,7 @@ void decodeRecordInto(DecodedRecord& record, const std::uint8_t* data, std::size
             return;
         }
         record.hasTimestamp = true;
-        record.timestamp = le32(data + 8);
+        record.timestamp = header::timestamp(data);
         if (record.timestamp > 0xFFFFFFu) {
             record.damage.push_back(format("timestamp 0x%08X has bits above the low 24", record.timestamp));
         }
@@ -483,8 +482,8 @@ void decodeRecordInto(DecodedRecord& record, const std::uint8_t* data, std::size
         if (word != kInitFilesId) {
             record.damage.push_back(format("identifier 0x%03X, not 0x503", word));
         }
-        if (end >= kHeaderSize + 2) {
-            addWord(record, wordLayout(record.command), le16(data + kHeaderSize));
+        if (end >= header::kInitFilesSize) {
+            addWord(record, wordLayout(record.command), header::filesOf(data));
         }
         break;
     case EDevXob_SetActivFlag:
@@ -503,13 +502,13 @@ void decodeRecordInto(DecodedRecord& record, const std::uint8_t* data, std::size
         addWord(record, wordLayout(record.command), word);
         break;
     }
-    const std::size_t used = record.command == EDevXob_InitFiles ? kHeaderSize + 2 : kHeaderSize;
+    const std::size_t used = record.command == EDevXob_InitFiles ? header::kInitFilesSize : kHeaderSize;
     if (end > used) {
         record.undecoded.assign(data + used, data + end);
     }
 }
 
-bool plausibleRecordStart(const std::uint8_t* data, std::size_t size) { return wellFormedAt(data, size, 0); }
+bool plausibleRecordStart(const std::uint8_t* data, std::size_t size) { return recordStart(data, size, true) == Start::Yes; }
 
 StreamSummary decodeStream(const std::uint8_t* data, std::size_t size,
                            const std::function<void(const DecodedRecord&)>& onRecord) {
@@ -626,7 +625,7 @@ std::size_t StreamDecoder::run(const std::uint8_t* data, std::size_t size, bool 
         if (left == 0 || (left < 2 && !atEnd)) {
             return pos;
         }
-        const std::size_t length = left >= 2 ? le16(data + pos) : 0;
+        const std::size_t length = left >= 2 ? header::length(data + pos) : 0;
         if (left < 2 || length < kMinLength || length > kMaxLength) {
             // No record has this length: find where the next well-formed one starts.
             m_skipping = true;

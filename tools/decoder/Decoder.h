@@ -6,6 +6,7 @@
 #define XOB_TOOLS_DECODER_DECODER_H
 
 #include "Catalogue.h"
+#include "channel/RecordHeader.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,9 +21,9 @@ namespace decoder {
 // "SetActivFlag", "StopFlush"; null for other codes.
 const char* commandName(int command);
 
-constexpr std::size_t kHeaderSize = 8;
-constexpr std::size_t kLogEntryHeaderSize = 12;
-constexpr std::size_t kMaxRecordSize = 2056;
+constexpr std::size_t kHeaderSize = header::kSize;
+constexpr std::size_t kLogEntryHeaderSize = header::kLogEntryHeaderSize;
+constexpr std::size_t kMaxRecordSize = header::kMaxRecordSize;
 
 struct Field;
 

@@ -174,6 +174,13 @@ void entrySection(std::ostringstream& out, const EntryKind& kind) {
         << keyText(kind) << ".\n\n";
     const Offset end = layoutTable(out, kind.fields, kind.hasSubId(), "Payload offset");
     out << "\nPayload length: " << end.str() << " bytes.\n";
+    if (!kind.required.empty()) {
+        out << "\nNothing is recorded when ";
+        for (std::size_t i = 0; i < kind.required.size(); ++i) {
+            out << (i == 0 ? "" : " or ") << "`" << kind.required[i] << "`";
+        }
+        out << " is a null pointer.\n";
+    }
     for (const FieldLayout& f : kind.fields) {
         if (f.type == FieldType::List) {
             out << "\nEach item of `" << f.name << "`:\n\n";
@@ -197,17 +204,19 @@ void collectNames(const std::vector<FieldLayout>& fields, std::vector<const Enum
 std::string recordFormatDocument() {
     std::ostringstream out;
     out << "# Record format\n\n"
-           "<!-- Written by xob-record-format from the decoder's catalogue "
-           "(tools/decoder/Catalogue.cpp); the build checks that this copy is current. "
-           "Change the table, not this file. -->\n\n"
+           "<!-- Written by xob-record-format from the statements of the entry kinds "
+           "(entries/EntryKinds.def); the build checks that this copy is current. "
+           "Change the statements, not this file. -->\n\n"
            "What the recorder device receives from libxob, byte by byte, and what `xob-decode` reads "
-           "back. Everything below comes from the one table that drives the decoder.\n\n"
+           "back. Everything below comes from the one statement of each entry kind that the entry functions "
+           "are checked against and that drives the decoder.\n\n"
            "## Grammar\n\n"
         << kGrammar
         << "\n\nIn the layouts below, len(f) is the number of bytes field f occupies: for a text its "
            "length plus the terminator, for a list 1 + count × item size, for a rest of bytes their "
            "count. A text longer than its cap is recorded as its first cap − 1 characters and the "
-           "terminator.\n\n"
+           "terminator; an absent text (a null pointer) as the empty text, unless its entry kind records "
+           "nothing without it.\n\n"
            "## Entry kinds\n\n"
            "| Identifier | Sub | Entry | Family |\n|---|---|---|---|\n";
     for (const EntryKind& kind : entryKinds()) {
