@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing libxob needs; does nothing for packages
 # already installed. Usage: scripts/bootstrap.sh [--ci]   (--ci adds what only CI needs: the 32-bit
-# ARM toolchain and qemu-user for the emulated test run, clang and its runtime for the fuzzer)
+# ARM toolchain and qemu-user for the emulated test run, clang and its runtime for the fuzzer,
+# headless Chromium and python3 for the browser test of the timeline page)
 set -euo pipefail
 
 packages=(cmake g++ make googletest libbenchmark-dev pkg-config libcli11-dev nlohmann-json3-dev)
 if [[ "${1:-}" == "--ci" ]]; then
-  packages+=(g++-arm-linux-gnueabihf qemu-user qemu-user-binfmt clang libclang-rt-14-dev)
+  packages+=(g++-arm-linux-gnueabihf qemu-user qemu-user-binfmt clang libclang-rt-14-dev chromium python3)
 fi
 
 missing=()

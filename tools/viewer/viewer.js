@@ -141,7 +141,7 @@
     const rows = [];
     for (const l of lanesShown) {
       if (sideBySide && several) {
-        sources.forEach((s, si) => rows.push({ lane: l, source: si, label: meta.lanes[l] + ' \u00b7 ' + s[0] }));
+        sources.forEach((s, si) => rows.push({ lane: l, source: si, label: meta.lanes[l] + ' \u00b7 ' + s[0].replace(/.*\//, '') }));
       } else {
         rows.push({ lane: l, source: -1, label: meta.lanes[l] });
       }
@@ -202,7 +202,7 @@
     for (let c = 0; c < cols; ++c) {
       if (!hist[c]) continue;
       const h = Math.max(1, Math.round((HIST - 8) * hist[c] / most));
-      g.fillRect(LABEL + c, HIST - h, 1, h);
+      g.fillRect(LABEL + c - 1, HIST - h, 3, h);
     }
     g.fillStyle = '#444';
     g.fillText('records per column (max ' + most + ')', 8, 14);
@@ -231,16 +231,19 @@
       const y = top + k * ROW;
       let peak = 1;
       for (let c = 0; c < cols; ++c) if (count[k * cols + c] > peak) peak = count[k * cols + c];
-      for (let c = 0; c < cols; ++c) {
-        const cell = k * cols + c;
-        if (!count[cell]) continue;
-        const h = 6 + Math.round((ROW - 9) * Math.log1p(count[cell]) / Math.log1p(peak));
-        g.globalAlpha = match && !hit[cell] ? 0.2 : 1;
-        g.fillStyle = bad[cell] ? DAMAGED : laneColors[row.lane];
-        g.fillRect(LABEL + c, y + ROW - 2 - h, 1, h);
-        if (match && hit[cell]) {
-          g.fillStyle = '#f6ad55';
-          g.fillRect(LABEL + c - 1, y, 3, 3);
+      // Marks are three pixels wide, so that a lone record shows; damaged ones go on top.
+      for (const damagedPass of [false, true]) {
+        for (let c = 0; c < cols; ++c) {
+          const cell = k * cols + c;
+          if (!count[cell] || (bad[cell] > 0) !== damagedPass) continue;
+          const h = 6 + Math.round((ROW - 9) * Math.log1p(count[cell]) / Math.log1p(peak));
+          g.globalAlpha = match && !hit[cell] ? 0.2 : 1;
+          g.fillStyle = damagedPass ? DAMAGED : laneColors[row.lane];
+          g.fillRect(LABEL + c - 1, y + ROW - 2 - h, 3, h);
+          if (match && hit[cell]) {
+            g.fillStyle = '#dd6b20';
+            g.fillRect(LABEL + c - 2, y, 5, 4);
+          }
         }
       }
       g.globalAlpha = 1;
