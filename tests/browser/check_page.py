@@ -40,8 +40,8 @@ def fail(message):
     sys.exit(1)
 
 
-def run(*command, env=None):
-    return subprocess.run(command, check=False, capture_output=True, text=True, env=env, timeout=120)
+def run(*command, env=None, cwd=None):
+    return subprocess.run(command, check=False, capture_output=True, text=True, env=env, cwd=cwd, timeout=120)
 
 
 def record_demo(args, recording):
@@ -103,8 +103,13 @@ def browser(chromium, work, url, *extra, height=480):
         shutil.rmtree(profile, ignore_errors=True)
 
 
-def open_page(chromium, work, page, fragment):
-    dom = browser(chromium, work, "file://" + page + fragment, "--dump-dom").stdout
+def open_page(chromium, work, page, fragment, png, height=480):
+    """What the page reports it drew per lane, the record it shows, and its screenshot's pixels
+    right of the labels: coloured ones (marks of a lane) and red ones (damage)."""
+    if os.path.exists(png):
+        os.unlink(png)
+    dom = browser(chromium, work, "file://" + page + fragment, "--dump-dom", "--screenshot=" + png,
+                  height=height).stdout
     body = re.search(r"<body([^>]*)>", dom)
     if body is None:
         fail("no page body in what the browser dumped:\n" + dom[:2000])
@@ -114,7 +119,17 @@ def open_page(chromium, work, page, fragment):
     if "errors" in attributes:
         fail("script errors on the page: " + attributes["errors"])
     detail = re.search(r'<pre id="detail">(.*?)</pre>', dom, re.S)
-    return json.loads(attributes["drawn"]), html.unescape(detail.group(1)) if detail else ""
+    if not os.path.exists(png):
+        fail("no screenshot")
+    width, channels, rows = png_pixels(png)
+    coloured = red = 0
+    for line in rows:
+        for x in range(LABEL_WIDTH + 5, width):
+            r, g, b = line[x * channels:x * channels + 3]
+            coloured += max(r, g, b) - min(r, g, b) > 60
+            red += r > 200 and g < 100 and b < 100
+    page = collections.namedtuple("Page", "drawn detail coloured red")
+    return page(json.loads(attributes["drawn"]), html.unescape(detail.group(1)) if detail else "", coloured, red)
 
 
 def png_pixels(path):
@@ -152,21 +167,6 @@ def png_pixels(path):
         rows.append(line)
         prior = line
     return width, channels, rows
-
-
-def screenshot_colours(chromium, work, page, fragment, png, height=480):
-    """Pixels right of the labels: coloured (marks of a lane) and red (damage)."""
-    browser(chromium, work, "file://" + page + fragment, "--screenshot=" + png, height=height)
-    if not os.path.exists(png):
-        fail("no screenshot")
-    width, channels, rows = png_pixels(png)
-    coloured = red = 0
-    for line in rows:
-        for x in range(LABEL_WIDTH + 5, width):
-            r, g, b = line[x * channels:x * channels + 3]
-            coloured += max(r, g, b) - min(r, g, b) > 60
-            red += r > 200 and g < 100 and b < 100
-    return coloured, red
 
 
 def check_trace(args, recording, stats, ids, work):
@@ -214,21 +214,24 @@ def main():
         sys.exit(77)
 
     page = os.path.join(args.work, "demo.html")
-    if run(args.decode, "--html", page, recording).returncode != 0:
+    # Named as given: run where the recording is, so that the page's title is "demo.xob".
+    if run(args.decode, "--html", page, "demo.xob", cwd=args.work).returncode != 0:
         fail("--html failed")
     # The record shown for #record=N: the first route-guidance start, a record with many fields.
     lines = run(args.decode, "--no-header", recording).stdout.splitlines()
     shown = next(i for i, line in enumerate(lines) if "Nav_StartRGHDU_LogEntry" in line)
-    drawn, detail = open_page(chromium, args.work, page, "#record=%d" % shown)
+    png = args.screenshot or os.path.join(args.work, "demo.png")
+    shown_page = open_page(chromium, args.work, page, "#record=%d" % shown, png, 420)
+    drawn = shown_page.drawn
     if drawn != {lane: lanes[lane] for lane in drawn} or sum(drawn.values()) != sum(lanes.values()):
         fail("drawn per lane %s, --stats per lane %s" % (drawn, dict(lanes)))
-    if detail.splitlines()[1:2] != [lines[shown]]:
-        fail("the page shows\n%s\nxob-decode prints\n%s" % (detail, lines[shown]))
-    png = args.screenshot or os.path.join(args.work, "demo.png")
-    coloured, red = screenshot_colours(chromium, args.work, page, "#record=%d" % shown, png)
-    if coloured < 200 or red != 0:
-        fail("the screenshot has %d coloured and %d red pixels right of the labels" % (coloured, red))
-    print("demo page: drawn %s; record %d as xob-decode prints it; %d coloured pixels" % (drawn, shown, coloured))
+    if shown_page.detail.splitlines()[1:2] != [lines[shown]]:
+        fail("the page shows\n%s\nxob-decode prints\n%s" % (shown_page.detail, lines[shown]))
+    if shown_page.coloured < 200 or shown_page.red != 0:
+        fail("the screenshot has %d coloured and %d red pixels right of the labels" %
+             (shown_page.coloured, shown_page.red))
+    print("demo page: drawn %s; record %d as xob-decode prints it; %d coloured pixels" %
+          (drawn, shown, shown_page.coloured))
 
     # Two sources side by side, one of them with bytes that are no record at its end.
     damaged = os.path.join(args.work, "damaged.xob")
@@ -238,14 +241,12 @@ def main():
     if run(args.decode, "--html", both, recording, damaged).returncode != 1:
         fail("--html of a damaged recording does not exit 1")
     lanes, _ = expected_lanes(args, [recording, damaged])
-    drawn, _ = open_page(chromium, args.work, both, "#side")
-    if drawn != {lane: lanes[lane] for lane in drawn} or lanes["unknown"] < 1:
-        fail("two sources: drawn per lane %s, --stats per lane %s" % (drawn, dict(lanes)))
-    coloured, red = screenshot_colours(chromium, args.work, both, "#side", os.path.join(args.work, "both.png"), 900)
-    if red == 0:
+    both_page = open_page(chromium, args.work, both, "#side", os.path.join(args.work, "both.png"), 900)
+    if both_page.drawn != {lane: lanes[lane] for lane in both_page.drawn} or lanes["unknown"] < 1:
+        fail("two sources: drawn per lane %s, --stats per lane %s" % (both_page.drawn, dict(lanes)))
+    if both_page.red == 0:
         fail("the damaged bytes are not drawn in red")
-    print("two sources side by side: drawn %s; %d red pixels" % (drawn, red))
-
+    print("two sources side by side: drawn %s; %d red pixels" % (both_page.drawn, both_page.red))
 
 if __name__ == "__main__":
     main()
