@@ -158,6 +158,7 @@
   };
 
   function draw() {
+    const started = performance.now();
     const rows = rowsOf();
     const cssWidth = Math.max(canvas.parentElement.clientWidth, 400);
     const cssHeight = HIST + AXIS + rows.length * ROW + 6;
@@ -255,6 +256,7 @@
     const json = JSON.stringify(counts);
     document.body.dataset.drawn = json;
     $('drawn').textContent = json;
+    document.body.dataset.drawMs = (performance.now() - started).toFixed(1);  // for bench/
   }
 
   // ---- Pointer, zoom and pan ----
@@ -344,5 +346,6 @@
     show(pinned, 1);
   }
   document.body.dataset.records = String(n);
+  document.body.dataset.loadMs = String(Math.round(performance.now()));  // since navigation, for bench/
   document.body.dataset.ready = '1';
 })();
