@@ -260,8 +260,15 @@
   }
 
   // ---- Pointer, zoom and pan ----
+  // One drawing per frame however fast the wheel and the pointer send their events.
+  let frameAsked = false;
+  const redraw = () => {
+    if (frameAsked) return;
+    frameAsked = true;
+    requestAnimationFrame(() => { frameAsked = false; draw(); });
+  };
   let pinned = -1, dragging = null;
-  const timeAt = (x) => layout.t0 + (x - LABEL) / layout.scale;
+  const timeAt = (x) => view[0] + (x - LABEL) * (view[1] - view[0]) / layout.cols;  // the view may be ahead of the drawing
   const show = (r, others) => {
     $('detail').textContent = r < 0 ? '' : headerLine + '\n' + line(r) +
         (others > 1 ? '\n(' + others + ' records in this column of the lane: zoom in to tell them apart)' : '');
@@ -286,7 +293,7 @@
     if (dragging) {
       const shift = (e.clientX - dragging.x) / layout.scale;
       view = [dragging.view[0] - shift, dragging.view[1] - shift];
-      draw();
+      redraw();
       return;
     }
     const mark = markAt(e);
@@ -309,7 +316,7 @@
     const span = Math.max((view[1] - view[0]) * factor, 5);
     const left = (at - view[0]) / (view[1] - view[0]);
     view = [at - span * left, at + span * (1 - left)];
-    draw();
+    redraw();
   }, { passive: false });
 
   // h:mm:ss.cc, m:ss.cc or hundredths, as xob-decode's --since and --until.
@@ -333,7 +340,7 @@
     $('switch').hidden = false;
     $('sideBySide').addEventListener('change', (e) => { sideBySide = e.target.checked; draw(); });
   }
-  window.addEventListener('resize', draw);
+  window.addEventListener('resize', redraw);
 
   $('title').textContent = document.title + ': ' + n + ' records';
   // #record=N opens with record N shown; #side starts with the sources side by side.
