@@ -34,6 +34,6 @@ echo "--- route guidance as JSON Lines: xob-decode --json --name 'Nav_*RG*' $rec
 "$build/tools/xob-decode" --json --name 'Nav_*RG*' "$recording"
 echo
 page="$PWD/$build/demo.html"
-"$build/tools/xob-decode" --html "$page" "$recording"
 echo "--- the recording as a timeline, for any browser: xob-decode --html $page $recording"
+"$build/tools/xob-decode" --html "$page" "$recording"
 echo "file://$page"
