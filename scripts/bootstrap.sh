@@ -3,14 +3,14 @@
 # already installed. Usage: scripts/bootstrap.sh [--ci | --package]   (--ci adds what only CI needs:
 # the 32-bit ARM toolchain and qemu-user for the emulated test run, clang and its runtime for the
 # fuzzer, lintian and man-db for the package check, pandas and Node.js with npm for the analysis
-# recipes of docs/analysis.md; --ci and --package add dpkg-dev and file, which cpack needs for the
-# Debian packages)
+# recipes of docs/analysis.md, headless Chromium for the browser test of the timeline page; --ci
+# and --package add dpkg-dev and file, which cpack needs for the Debian packages)
 set -euo pipefail
 
 packages=(cmake g++ make googletest libbenchmark-dev pkg-config libcli11-dev nlohmann-json3-dev python3-jsonschema)
 if [[ "${1:-}" == "--ci" ]]; then
   packages+=(g++-arm-linux-gnueabihf qemu-user qemu-user-binfmt clang libclang-rt-14-dev
-            lintian man-db python3-pandas nodejs)
+            lintian man-db python3-pandas nodejs chromium python3)
 fi
 if [[ "${1:-}" == "--ci" || "${1:-}" == "--package" ]]; then
   packages+=(dpkg-dev file)

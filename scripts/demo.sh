@@ -2,8 +2,8 @@
 # The main job on a desk: builds libxob with its device path set to a FIFO in the build tree, the
 # recorder stand-in, the decoder and the head-unit demo; starts the recorder, runs the demo (a head
 # unit's life through both layers) and shows every entry the recorder received, decoded by name and
-# field. It leaves no process running and no FIFO behind; the recording stays in
-# build-demo/demo.xob for more `xob-decode` runs (see docs/tools.md).
+# field, and writes the recording's timeline page. It leaves no process running and no FIFO behind;
+# the recording stays in build-demo/demo.xob for more `xob-decode` runs (see docs/tools.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-demo
@@ -32,3 +32,8 @@ echo "--- the recording, decoded: $build/tools/xob-decode $recording"
 echo
 echo "--- route guidance as JSON Lines: xob-decode --json --name 'Nav_*RG*' $recording"
 "$build/tools/xob-decode" --json --name 'Nav_*RG*' "$recording"
+echo
+page="$PWD/$build/demo.html"
+echo "--- the recording as a timeline, for any browser: xob-decode --html $page $recording"
+"$build/tools/xob-decode" --html "$page" "$recording"
+echo "file://$page"

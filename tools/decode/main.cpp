@@ -3,6 +3,7 @@
 #include "Catalogue.h"
 #include "Decoder.h"
 #include "Format.h"
+#include "Picture.h"
 #include "Printer.h"
 #include "Stats.h"
 #include "Time.h"
@@ -69,6 +70,7 @@ Examples:
   xob-decode --stats car1.xob car2.xob                counts per entry kind, per file and in all
   xob-decode --since 46:00:00 --until 47:00:00 car1.xob
   xob-decode --follow live.xob                        a recording in progress, until Ctrl-C
+  xob-decode --html recording.html recording.xob      a timeline to open in a browser
 )";
 
 void listCatalogue(bool json) {
@@ -159,6 +161,8 @@ int main(int argc, char** argv) {
     bool list = false;
     bool follow = false;
     bool stats = false;
+    std::string html;
+    std::string traceEvent;
     app.add_option("FILE", files, "recordings to decode, one after another; '-' or none: standard input");
     app.add_flag("-j,--json", options.json, "one JSON object per record (JSON Lines); with --stats, the counts as JSON");
     app.add_option("-i,--id", ids, "only records with this function identifier, 0x41B or 1051; repeatable")
@@ -176,6 +180,10 @@ int main(int argc, char** argv) {
     app.add_flag("-s,--stats", stats, "no lines: per source and entry kind the count, bytes, first and last time, rate");
     app.add_flag("-f,--follow", follow, "keep reading FILE as it grows (a recording in progress) until interrupted");
     app.add_flag("-q,--quiet", options.quiet, "no lines: only the summary on standard error");
+    app.add_option("--html", html, "no lines: write a page that draws the records as a timeline (one file, for any browser)")
+        ->type_name("OUT.html");
+    app.add_option("--trace-event", traceEvent, "no lines: write the records as Trace Event Format JSON, for trace viewers")
+        ->type_name("OUT.json");
     app.add_flag("--no-header", noHeader, "text: no column titles");
     app.add_flag("--list", list, "list the entry kinds the decoder knows (identifier, sub-identifier, name)");
     try {
@@ -218,7 +226,7 @@ int main(int argc, char** argv) {
     options.showSource = files.size() > 1;
     options.buffered = true;
     const bool summary = options.quiet;  // --quiet: the counts on standard error even without damage
-    options.quiet = options.quiet || stats;
+    options.quiet = options.quiet || stats || !html.empty() || !traceEvent.empty();
     if (follow) {
         std::signal(SIGINT, onStopSignal);
         std::signal(SIGTERM, onStopSignal);
@@ -231,6 +239,10 @@ int main(int argc, char** argv) {
     xob::decoder::Stats counts;
     xob::decoder::RecordPrinter printer(stdout, options);
     printer.setStats(&counts);
+    xob::decoder::Picture picture;
+    if (!picture.open(html, traceEvent, files, printer)) {
+        return 2;
+    }
     int status = 0;
     for (const std::string& file : files) {
         const bool standardInput = file == "-";
@@ -261,6 +273,9 @@ int main(int argc, char** argv) {
         }
     }
     std::fflush(stdout);
+    if (!picture.finish()) {
+        status = 2;
+    }
     if (printer.damaged() > 0 || summary) {
         std::fprintf(stderr, "xob-decode: %zu of %zu records damaged\n", printer.damaged(), printer.records());
     }

@@ -285,6 +285,7 @@ bool isInteger(const Value& value) {
 }
 
 void appendTextValue(Writer& out, const Field& field);
+void appendTextTail(Writer& out, const DecodedRecord& record);
 
 void appendTextFields(Writer& out, const std::vector<Field>& fields) {
     bool first = true;
@@ -579,6 +580,18 @@ void appendTextLine(std::string& line, const DecodedRecord& record, const LineCo
     out += "  ";
     const char* name = record.kind != nullptr ? record.kind->name : "-";
     appendPadded(out, name, std::strlen(name), nameWidth(), true);
+    appendTextTail(out, record);
+    out += '\n';
+}
+
+void appendTextTail(std::string& tail, const DecodedRecord& record) {
+    Writer out(tail);
+    appendTextTail(out, record);
+}
+
+namespace {
+
+void appendTextTail(Writer& out, const DecodedRecord& record) {
     if (!record.fields.empty() || !record.undecoded.empty()) {
         out += "  ";
         appendTextFields(out, record.fields);
@@ -595,8 +608,9 @@ void appendTextLine(std::string& line, const DecodedRecord& record, const LineCo
             out += record.damage[i];
         }
     }
-    out += '\n';
 }
+
+}  // namespace
 
 void appendJsonString(std::string& text, const char* raw, std::size_t size, bool latin1) {
     Writer out(text);

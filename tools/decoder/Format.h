@@ -40,6 +40,9 @@ nlohmann::ordered_json jsonRecord(const DecodedRecord& record);
 // the elapsed time; the JSON object gets the keys elapsed, source and schema after the others.
 void appendTextLine(std::string& out, const DecodedRecord& record, const LineContext* context = nullptr);
 void appendJsonLine(std::string& out, const DecodedRecord& record, const LineContext* context = nullptr);
+// What a text line holds after the entry column: the fields, undecoded bytes and damage, each
+// after two spaces (nothing for a record that has none of them).
+void appendTextTail(std::string& out, const DecodedRecord& record);
 // A JSON string: the text UTF-8 (from Latin-1 when `latin1`), escaped, in double quotes.
 void appendJsonString(std::string& out, const char* text, std::size_t size, bool latin1 = false);
 

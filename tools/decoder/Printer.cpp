@@ -29,6 +29,9 @@ void RecordPrinter::beginSource(const std::string& name, int width) {
     if (m_stats != nullptr) {
         m_stats->beginSource(name);
     }
+    for (RecordSink* sink : m_sinks) {
+        sink->beginSource(name);
+    }
 }
 
 void RecordPrinter::flush() {
@@ -76,6 +79,9 @@ void RecordPrinter::print(const DecodedRecord& record) {
     ++m_printed;
     if (m_stats != nullptr) {
         m_stats->add(record, context.hasElapsed ? &context.elapsed : nullptr);
+    }
+    for (RecordSink* sink : m_sinks) {
+        sink->add(record, context);
     }
     if (m_options.quiet) {
         return;

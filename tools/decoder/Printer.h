@@ -5,6 +5,7 @@
 #define XOB_TOOLS_DECODER_PRINTER_H
 
 #include "Decoder.h"
+#include "Format.h"
 #include "Time.h"
 
 #include <cstdint>
@@ -34,6 +35,15 @@ struct PrintOptions {
 
 class Stats;
 
+// Something more than lines that the selected records go to (a page, a trace file).
+class RecordSink {
+public:
+    virtual ~RecordSink() = default;
+    virtual void beginSource(const std::string& name) = 0;
+    // A record that the selection keeps, with its source and elapsed time.
+    virtual void add(const DecodedRecord& record, const LineContext& context) = 0;
+};
+
 class RecordPrinter {
 public:
     RecordPrinter(std::FILE* out, PrintOptions options);
@@ -46,6 +56,8 @@ public:
     void beginSource(const std::string& name, int width = 0);
     // Selected records are added here too (and every record counted).
     void setStats(Stats* stats) { m_stats = stats; }
+    // Selected records go to this sink too.
+    void addSink(RecordSink* sink) { m_sinks.push_back(sink); }
     // Writes out the lines that wait.
     void flush();
 
@@ -65,6 +77,7 @@ private:
     int m_sourceWidth = 0;
     TimeUnwrapper m_clock;
     Stats* m_stats = nullptr;
+    std::vector<RecordSink*> m_sinks;
     std::string m_pending;
     std::size_t m_records = 0;
     std::size_t m_damaged = 0;
