@@ -3,7 +3,8 @@
 //
 // - latency/<entry>/threads:N: bursts of 64 entry calls (split over N caller threads, which start
 //   together) from an idle writer, while a reader drains the device stand-in at full speed; every
-//   call is timed on its own. Bursts of the library and of the floor (Floor.h: the same record
+//   call is timed on its own. brim/<entry>/threads:N: the same with bursts of 120, as many as the
+//   ring holds, so that the callers fill it to the brim together while the writer drains it. Bursts of the library and of the floor (Floor.h: the same record
 //   built by hand, then clock read, lock, exact-size malloc + memcpy, unlock, and the design's
 //   on-demand writer) alternate, and after each burst the writer is let finish, so both always
 //   start from the same state.
@@ -44,6 +45,7 @@ namespace {
 using namespace xobbench;
 
 constexpr int kBurst = 64;                // calls per burst, over all caller threads
+constexpr int kBrimBurst = 120;            // calls per brim-full burst: the ring's slots
 constexpr int kDeliveryBurst = 100;        // records per delivery burst (the ring holds 120)
 
 int g_bursts = 1500;  // bursts per latency repetition (--bursts=N)
@@ -75,6 +77,7 @@ struct AbsentRun {
 struct Row {
     std::string label;
     int threads = 0;
+    int burst = 0;
 };
 
 std::vector<std::pair<Row, std::vector<LatencyRun>>> g_latency;
@@ -83,13 +86,13 @@ std::vector<std::pair<Row, std::vector<AbsentRun>>> g_absent;
 
 template <typename Run>
 std::vector<Run>& runsOf(std::vector<std::pair<Row, std::vector<Run>>>& table, const std::string& label,
-                         int threads) {
+                         int threads, int burst = kBurst) {
     for (auto& entry : table) {
-        if (entry.first.label == label && entry.first.threads == threads) {
+        if (entry.first.label == label && entry.first.threads == threads && entry.first.burst == burst) {
             return entry.second;
         }
     }
-    table.push_back({Row{label, threads}, {}});
+    table.push_back({Row{label, threads, burst}, {}});
     return table.back().second;
 }
 
@@ -122,9 +125,9 @@ struct Samples {
     std::vector<std::vector<double>> all, starts;
 };
 
-// One burst of `kBurst` library calls, each timed on its own.
-void libraryBurst(CallerThreads& callers, const EntryCase& entry, Samples& samples) {
-    const int perThread = kBurst / callers.count();
+// One burst of `burst` library calls, each timed on its own.
+void libraryBurst(CallerThreads& callers, const EntryCase& entry, Samples& samples, int burst = kBurst) {
+    const int perThread = burst / callers.count();
     callers.run([&](int index) {
         auto& all = samples.all[index];
         auto& starts = samples.starts[index];
@@ -143,8 +146,8 @@ void libraryBurst(CallerThreads& callers, const EntryCase& entry, Samples& sampl
 }
 
 // The same burst through the floor: the record built by hand, then FloorChannel::enqueue.
-void floorBurst(CallerThreads& callers, const EntryCase& entry, Samples& samples) {
-    const int perThread = kBurst / callers.count();
+void floorBurst(CallerThreads& callers, const EntryCase& entry, Samples& samples, int burst = kBurst) {
+    const int perThread = burst / callers.count();
     callers.run([&](int index) {
         auto& all = samples.all[index];
         auto& starts = samples.starts[index];
@@ -176,9 +179,9 @@ void drainFloor(std::uint64_t expected) {
 
 // ---- Entry call latency -------------------------------------------------------------------------
 
-void benchLatency(benchmark::State& state, const EntryCase* entry, int threads) {
+void benchLatency(benchmark::State& state, const EntryCase* entry, int threads, int burst) {
     CallerThreads callers(threads);
-    const std::size_t reserve = static_cast<std::size_t>(state.max_iterations) * kBurst / threads + 16;
+    const std::size_t reserve = static_cast<std::size_t>(state.max_iterations) * burst / threads + 16;
     Samples library(threads, reserve), floor(threads, reserve);
     waitForLibraryIdle();
     std::uint64_t expected = g_device->received();
@@ -186,11 +189,11 @@ void benchLatency(benchmark::State& state, const EntryCase* entry, int threads) 
     for (auto _ : state) {
         for (int turn = 0; turn < 2; ++turn) {
             if ((turn == 0) == libraryFirst) {
-                libraryBurst(callers, *entry, library);
-                drainLibrary(expected += kBurst);
+                libraryBurst(callers, *entry, library, burst);
+                drainLibrary(expected += static_cast<std::uint64_t>(burst));
             } else {
-                floorBurst(callers, *entry, floor);
-                drainFloor(expected += kBurst);
+                floorBurst(callers, *entry, floor, burst);
+                drainFloor(expected += static_cast<std::uint64_t>(burst));
             }
         }
         libraryFirst = !libraryFirst;
@@ -198,7 +201,7 @@ void benchLatency(benchmark::State& state, const EntryCase* entry, int threads) 
     LatencyRun run;
     run.library = figuresOf(library.all, library.starts);
     run.floor = figuresOf(floor.all, floor.starts);
-    runsOf(g_latency, entry->label, threads).push_back(run);
+    runsOf(g_latency, entry->label, threads, burst).push_back(run);
     state.counters["median_ns"] = run.library.median;
     state.counters["p99_ns"] = run.library.p99;
     state.counters["p999_ns"] = run.library.p999;
@@ -432,10 +435,11 @@ void printTable(int repetitions) {
                 TickClock::granularityNs(), TickClock::overheadNs());
 
     std::printf("\n1+2. Entry call latency, library / floor, same run (goal: median <= 1.25)\n");
-    std::printf("     bursts of %d calls from an idle writer, reader draining the stand-in\n", kBurst);
-    std::printf("%-28s %3s  %-20s %-20s %-20s\n", "entry", "thr", "median", "p99", "p99.9");
+    std::printf("     bursts of %d calls (%d: brim-full) from an idle writer, reader draining the stand-in\n", kBurst,
+                kBrimBurst);
+    std::printf("%-28s %3s %5s  %-20s %-20s %-20s\n", "entry", "thr", "burst", "median", "p99", "p99.9");
     for (auto& [row, runs] : g_latency) {
-        std::printf("%-28s %3d  %-20s %-20s %-20s\n", row.label.c_str(), row.threads,
+        std::printf("%-28s %3d %5d  %-20s %-20s %-20s\n", row.label.c_str(), row.threads, row.burst,
                     ratio(spreadOf(runs, [](const LatencyRun& r) { return r.library.median / r.floor.median; })).c_str(),
                     ratio(spreadOf(runs, [](const LatencyRun& r) { return r.library.p99 / r.floor.p99; })).c_str(),
                     ratio(spreadOf(runs, [](const LatencyRun& r) { return r.library.p999 / r.floor.p999; })).c_str());
@@ -481,7 +485,7 @@ void printTable(int repetitions) {
                     nanos(spreadOf(runs, [](const Run& r) { return r.floor.start; })).c_str());
     };
     for (auto& [row, runs] : g_latency) {
-        line(row.label, row.threads, runs);
+        line(row.burst == kBurst ? row.label : row.label + " /" + std::to_string(row.burst), row.threads, runs);
     }
     for (auto& [row, runs] : g_absent) {
         line("device absent (Nav_Start)", row.threads, runs);
@@ -515,13 +519,21 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    const auto latency = [](const char* shape, const EntryCase& entry, int threads, int burst) {
+        benchmark::RegisterBenchmark(
+            (shape + std::string(entry.key) + "/threads:" + std::to_string(threads)).c_str(), benchLatency,
+            &entry, threads, burst)
+            ->Iterations(g_bursts)
+            ->Unit(benchmark::kMillisecond);
+    };
     for (const EntryCase& entry : entryCases()) {
         for (int threads : {1, 2}) {
-            benchmark::RegisterBenchmark(("latency/" + std::string(entry.key) + "/threads:" + std::to_string(threads)).c_str(),
-                                         benchLatency, &entry, threads)
-                ->Iterations(g_bursts)
-                ->Unit(benchmark::kMillisecond);
+            latency("latency/", entry, threads, kBurst);
         }
+    }
+    // Brim-full bursts, with the typical small entry.
+    for (int threads : {1, 2}) {
+        latency("brim/", entryCases().front(), threads, kBrimBurst);
     }
     for (int threads : {1, 2}) {
         benchmark::RegisterBenchmark(("delivery/threads:" + std::to_string(threads)).c_str(), benchDelivery, threads)

@@ -6,9 +6,6 @@
 #include "platform/Os.h"
 
 #include <cstdio>
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 
 namespace {
 
@@ -32,7 +29,7 @@ struct ControlOutcome {
 // Opens the device read-write, writes the record in one call (raising no SIGPIPE in the caller
 // when the other side is gone) and closes it.
 ControlOutcome sendControlRecord(EDevXobCommands command, unsigned argument) noexcept {
-    const int descriptor = xob::platform::openDevice(O_RDWR);
+    const int descriptor = xob::platform::openDevice(xob::platform::DeviceAccess::ReadWrite);
     if (descriptor < 0) {
         return ControlOutcome{false, -1};
     }
@@ -61,24 +58,22 @@ int writeFlush_Files_Ready(int descriptor) noexcept {
     if (descriptor < 1) {
         return -1;
     }
-    // Wait until the reply is readable, 10 s at most. poll() rather than select() so that any
-    // descriptor number works; a descriptor that is not open is a failed wait, as with select().
+    // Wait until the reply is readable, 10 s at most.
     int result = 0;
-    pollfd watched{descriptor, POLLIN, 0};
-    const int ready = poll(&watched, 1, 10000);
-    if (ready < 0 || (ready > 0 && (watched.revents & POLLNVAL) != 0)) {
+    const xob::platform::Readiness readiness = xob::platform::waitReadable(descriptor, 10000);
+    if (readiness == xob::platform::Readiness::Failed) {
         result = -2;
-    } else if (ready == 0) {
+    } else if (readiness == xob::platform::Readiness::TimedOut) {
         result = -3;
     } else {
         std::uint8_t reply[kControlRecordSize];
-        if (read(descriptor, reply, sizeof reply) < static_cast<ssize_t>(sizeof reply)) {
+        if (xob::platform::readDevice(descriptor, reply, sizeof reply) < static_cast<ssize_t>(sizeof reply)) {
             result = -5;
         } else if (xob::header::command(reply) != EDevXob_FlushFilesReady || xob::header::word(reply) != 0) {
             result = -4;
         }
     }
-    close(descriptor);
+    xob::platform::closeDevice(descriptor);
     return result;
 }
 

@@ -16,14 +16,13 @@
 #include <xob/GXob.h>
 
 #include "channel/RecordHeader.h"
+#include "platform/Mutex.h"
 #include "platform/Os.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <new>
-#include <pthread.h>
 
-pthread_mutex_t XOB_ThreadCmdMutex = PTHREAD_MUTEX_INITIALIZER;
+xob::platform::Mutex XOB_ThreadCmdMutex;
 std::uint8_t XOB_ThreadActive = 0;
 
 namespace {
@@ -72,7 +71,7 @@ std::uint64_t nowNanoseconds() noexcept {
 // The writer's lock: on failure it reports, sleeps a second and tries again, without limit.
 void lockForWriter() noexcept {
     for (;;) {
-        const int error = pthread_mutex_lock(&XOB_ThreadCmdMutex);
+        const int error = XOB_ThreadCmdMutex.lock();
         if (error == 0) {
             return;
         }
@@ -81,7 +80,7 @@ void lockForWriter() noexcept {
     }
 }
 
-void unlock() noexcept { pthread_mutex_unlock(&XOB_ThreadCmdMutex); }
+void unlock() noexcept { XOB_ThreadCmdMutex.unlock(); }
 
 enum class Delivery { Done, Abandoned };
 
@@ -91,7 +90,7 @@ enum class Delivery { Done, Abandoned };
 Delivery deliver(const std::uint8_t* buffer, std::uint32_t size, bool& opened) noexcept {
     int descriptor = -1;
     for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
-        descriptor = xob::platform::openDevice(O_WRONLY);
+        descriptor = xob::platform::openDevice(xob::platform::DeviceAccess::WriteOnly);
         if (descriptor >= 0) {
             break;
         }
@@ -124,14 +123,14 @@ Delivery deliver(const std::uint8_t* buffer, std::uint32_t size, bool& opened) n
     return Delivery::Done;
 }
 
-void forkPrepare() noexcept { pthread_mutex_lock(&XOB_ThreadCmdMutex); }
+void forkPrepare() noexcept { XOB_ThreadCmdMutex.lock(); }
 
 void forkParent() noexcept { unlock(); }
 
 // The child has one thread, the one that forked. Its copy of the ring holds the parent's records
 // (the parent delivers them) and no writer thread serves it: start from an empty ring.
 void forkChild() noexcept {
-    pthread_mutex_init(&XOB_ThreadCmdMutex, nullptr);
+    XOB_ThreadCmdMutex.resetInChild();
     if (g_queueBuilt && !g_ringClosed) {
         queue().~SClientToDevXobQueue();
         g_queueBuilt = false;
@@ -147,10 +146,10 @@ void forkChild() noexcept {
 class TransportLifetime {
 public:
     TransportLifetime() noexcept {
-        pthread_mutex_lock(&XOB_ThreadCmdMutex);
+        XOB_ThreadCmdMutex.lock();
         buildQueue();
-        pthread_mutex_unlock(&XOB_ThreadCmdMutex);
-        pthread_atfork(forkPrepare, forkParent, forkChild);
+        unlock();
+        xob::platform::registerForkHandlers(forkPrepare, forkParent, forkChild);
     }
 
     ~TransportLifetime() {
@@ -184,8 +183,7 @@ private:
         while (g_queueBuilt && XOB_ThreadActive != 0 && !g_deviceUnavailable &&
                (!queue().isEmpty() || g_delivering) && nowNanoseconds() < deadline) {
             unlock();
-            const timespec pause{0, 1000000};
-            nanosleep(&pause, nullptr);
+            xob::platform::pauseMilliseconds(1);
             lockForWriter();
         }
     }
@@ -224,7 +222,7 @@ void writeToXob(SClientToDevXob* record, int payloadLength, bool useCallerTime, 
     xob::header::setCommand(header, command);
     xob::header::setSize(header, static_cast<unsigned>(size));
 
-    const int lockError = pthread_mutex_lock(&XOB_ThreadCmdMutex);
+    const int lockError = XOB_ThreadCmdMutex.lock();
     if (lockError != 0) {
         xob::platform::systemLog(
             "XOB: Lost Log-Entry, due to Error on Mutex-Lock. (Error: '%i', functionId: '0x%03X', "
@@ -315,7 +313,7 @@ void* writeToXobFunction(void*) noexcept {
 }
 
 bool getXOBThreadActive() noexcept {
-    pthread_mutex_lock(&XOB_ThreadCmdMutex);
+    XOB_ThreadCmdMutex.lock();
     const bool active = XOB_ThreadActive != 0;
     unlock();
     return active;

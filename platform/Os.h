@@ -1,7 +1,7 @@
 // The operating-system services the recorder channel uses: the monotonic clock, the system log,
-// sleeping, the recorder device and detached threads. What differs per platform lives beside this
-// header in qnx/ and linux/, what POSIX gives both in posix/; nothing else in the library touches
-// these interfaces directly.
+// sleeping, the recorder device, detached threads and fork handlers (the transport's lock is in
+// Mutex.h). What differs per platform lives beside this header in qnx/ and linux/, what POSIX gives
+// both in posix/; channel/ reaches the OS through these functions alone.
 #ifndef XOB_PLATFORM_OS_H
 #define XOB_PLATFORM_OS_H
 
@@ -30,14 +30,23 @@ void systemLogFinish(unsigned milliseconds) noexcept;
 // Sleeps the whole time even when signals interrupt the sleep.
 void sleepSeconds(unsigned seconds) noexcept;
 
-// The recorder device: its path, and open/write/close on it. openDevice never blocks waiting for
-// the other side of the device to appear; it returns -1 (with errno) when the device is absent.
+// A short pause of about `milliseconds` (below 1000); a signal may end it early.
+void pauseMilliseconds(unsigned milliseconds) noexcept;
+
+// The recorder device: its path, and open/write/read/close on it. openDevice never blocks waiting
+// for the other side of the device to appear; it returns -1 (with errno) when the device is absent.
+enum class DeviceAccess { WriteOnly, ReadWrite };
 const char* devicePath() noexcept;
-int openDevice(int accessMode) noexcept;
+int openDevice(DeviceAccess access) noexcept;
 ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept;
 // writeDevice on the caller's own thread: a write that finds the other side gone fails with EPIPE
 // but raises no SIGPIPE in the caller; its signal mask and pending signals stay as they were.
 ssize_t writeDeviceWithoutSignal(int descriptor, const void* data, std::size_t size) noexcept;
+// Waits until `descriptor` has something to read, `milliseconds` at most: Ready, TimedOut, or
+// Failed (the wait failed, or the descriptor is not open). Any descriptor number works.
+enum class Readiness { Ready, TimedOut, Failed };
+Readiness waitReadable(int descriptor, int milliseconds) noexcept;
+ssize_t readDevice(int descriptor, void* data, std::size_t size) noexcept;
 void closeDevice(int descriptor) noexcept;
 
 // Memory for one queued record copy (std::malloc; null when there is none).
@@ -47,6 +56,10 @@ void* allocateRecord(std::size_t size) noexcept;
 // its whole life (the process's signals are the application's, for its own threads to take); 0 or
 // the error number of the failure.
 int startDetachedThread(void* (*routine)(void*)) noexcept;
+
+// Registers the handlers fork() runs in the forking thread before the fork, and after it in the
+// parent and in the child; 0 or the error number of the failure.
+int registerForkHandlers(void (*prepare)(), void (*parent)(), void (*child)()) noexcept;
 
 }  // namespace platform
 }  // namespace xob

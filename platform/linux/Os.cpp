@@ -250,7 +250,8 @@ void systemLogFinish(unsigned milliseconds) noexcept {
     reportLostLines();
 }
 
-int openDevice(int accessMode) noexcept {
+int openDevice(DeviceAccess access) noexcept {
+    const int accessMode = access == DeviceAccess::WriteOnly ? O_WRONLY : O_RDWR;
     // A FIFO without a reader would block a plain open for write-only access forever; opened
     // non-blocking it fails at once (ENXIO), which is what an absent device looks like. The
     // descriptor stays non-blocking: writeDevice waits for room itself, which costs nothing while

@@ -1,6 +1,6 @@
-// The services that QNX and Linux provide alike through POSIX: sleeping, the device's path and
-// close, a device write that raises no signal, the record copies' memory and the detached writer
-// thread. The test variant of the library can replace several of them through its seams.
+// The services that QNX and Linux provide alike through POSIX: sleeping, the device's path, its
+// read, wait and close, a device write that raises no signal, the record copies' memory, the
+// detached writer thread and the fork handlers. The test variant of the library can replace several of them through its seams.
 #include "platform/Os.h"
 
 #include <cerrno>
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <initializer_list>
+#include <poll.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -37,6 +38,11 @@ void sleepSeconds(unsigned seconds) noexcept {
     }
 }
 
+void pauseMilliseconds(unsigned milliseconds) noexcept {
+    const timespec pause{0, static_cast<long>(milliseconds) * 1000000L};
+    nanosleep(&pause, nullptr);
+}
+
 const char* devicePath() noexcept {
 #ifdef XOB_TEST_SEAMS
     if (const char* path = seams::devicePath()) {
@@ -44,6 +50,21 @@ const char* devicePath() noexcept {
     }
 #endif
     return XOB_DEVICE_PATH;
+}
+
+// poll() rather than select(), so that any descriptor number works; a descriptor that is not
+// open fails the wait, as it would with select().
+Readiness waitReadable(int descriptor, int milliseconds) noexcept {
+    pollfd watched{descriptor, POLLIN, 0};
+    const int ready = ::poll(&watched, 1, milliseconds);
+    if (ready < 0 || (ready > 0 && (watched.revents & POLLNVAL) != 0)) {
+        return Readiness::Failed;
+    }
+    return ready == 0 ? Readiness::TimedOut : Readiness::Ready;
+}
+
+ssize_t readDevice(int descriptor, void* data, std::size_t size) noexcept {
+    return ::read(descriptor, data, size);
 }
 
 void closeDevice(int descriptor) noexcept { ::close(descriptor); }
@@ -119,6 +140,10 @@ int startDetachedThread(void* (*routine)(void*)) noexcept {
     }
     pthread_attr_destroy(&attributes);
     return error;
+}
+
+int registerForkHandlers(void (*prepare)(), void (*parent)(), void (*child)()) noexcept {
+    return pthread_atfork(prepare, parent, child);
 }
 
 }  // namespace platform

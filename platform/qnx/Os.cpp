@@ -1,6 +1,7 @@
 // QNX Neutrino: ClockTime on the monotonic clock, slogf with the transport's operation code and
-// severity, and the device reached over the network file system (the rest is in posix/). This branch is not compiled in
-// this repository's CI; keep it this small.
+// severity, and the device reached over the network file system (the rest is in posix/). CI checks
+// this branch for syntax only (tests/qnx_syntax_check.sh, against declaration stand-ins of the QNX
+// headers); nothing here is built or run there, so keep it this small.
 #include "platform/Os.h"
 
 #include <cstdarg>
@@ -36,7 +37,9 @@ void systemLog(const char* format, ...) noexcept {
 
 void systemLogFinish(unsigned) noexcept {}
 
-int openDevice(int accessMode) noexcept { return ::open(devicePath(), accessMode | O_CLOEXEC); }
+int openDevice(DeviceAccess access) noexcept {
+    return ::open(devicePath(), (access == DeviceAccess::WriteOnly ? O_WRONLY : O_RDWR) | O_CLOEXEC);
+}
 
 ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept {
     return ::write(descriptor, data, size);
