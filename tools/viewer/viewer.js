@@ -96,11 +96,12 @@
   };
 
   // ---- Search: the marks whose name or fields hold the text ----
-  let match = null;
+  let match = null, matchBefore = null;
   const search = (query) => {
     const q = query.trim().toLowerCase();
     if (!q) {
       match = null;
+      matchBefore = null;
       $('matches').textContent = '';
       return;
     }
@@ -114,6 +115,7 @@
       match[r] = hit ? 1 : 0;
       count += match[r];
     }
+    matchBefore = prefixOf(match);
     $('matches').textContent = count + ' of ' + n + ' match';
   };
 
@@ -128,6 +130,37 @@
     if (time[r] > maxT) maxT = time[r];
   }
   if (n === 0) { minT = 0; maxT = 100; }
+
+  // ---- The index a drawing reads instead of the records ----
+  // The records of each channel (lane and source) in time order: `order` holds them channel after
+  // channel, `sorted` their times, so that the records of one pixel column are one slice of a
+  // channel, found by binary search. A drawing then costs columns x channels x log(records).
+  const channels = meta.lanes.length * Math.max(sources.length, 1);
+  const channelOf = (r) => lane[r] * sources.length + source[r];
+  const channelStart = new Int32Array(channels + 1);
+  for (let r = 0; r < n; ++r) ++channelStart[channelOf(r) + 1];
+  for (let ch = 0; ch < channels; ++ch) channelStart[ch + 1] += channelStart[ch];
+  const order = new Uint32Array(n);
+  {
+    const fill = channelStart.slice(0, channels);
+    for (let r = 0; r < n; ++r) order[fill[channelOf(r)]++] = r;
+  }
+  for (let ch = 0; ch < channels; ++ch) {
+    let inOrder = true;
+    for (let k = channelStart[ch] + 1; inOrder && k < channelStart[ch + 1]; ++k) inOrder = time[order[k - 1]] <= time[order[k]];
+    if (!inOrder) order.subarray(channelStart[ch], channelStart[ch + 1]).sort((a, b) => time[a] - time[b] || a - b);
+  }
+  const sorted = new Float64Array(n);
+  for (let k = 0; k < n; ++k) sorted[k] = time[order[k]];
+  // prefixOf(marks)[k]: how many of the first k records in `order` are marked.
+  const prefixOf = (marks) => {
+    const before = new Int32Array(n + 1);
+    for (let k = 0; k < n; ++k) before[k + 1] = before[k] + (marks[order[k]] ? 1 : 0);
+    return before;
+  };
+  const damagedBefore = prefixOf(flags.map((f) => f & 1));
+  const ruled = [];  // control commands are few: drawn from their own list
+  for (let r = 0; r < n; ++r) if (rule[r]) ruled.push(time[r]);
   const pad = Math.max((maxT - minT) * 0.01, 50);
   const full = [minT - pad, maxT + pad];
   let view = full.slice();
@@ -176,22 +209,53 @@
       else rowOf[row.lane * sources.length + row.source] = k;
     });
     const count = new Int32Array(rows.length * cols), bad = new Int32Array(rows.length * cols);
-    const hit = new Int32Array(rows.length * cols), first = new Int32Array(rows.length * cols).fill(-1);
+    const hit = new Int32Array(rows.length * cols);
     const hist = new Int32Array(cols), rules = new Uint8Array(cols);
     const drawn = new Array(meta.lanes.length).fill(0);
-    for (let r = 0; r < n; ++r) {
-      const t = time[r];
-      if (t < t0 || t > t1) continue;
-      const c = Math.min(cols - 1, Math.floor((t - t0) * scale));
-      const cell = rowOf[lane[r] * sources.length + source[r]] * cols + c;
-      ++count[cell];
-      if (flags[r] & 1) ++bad[cell];
-      if (match && match[r]) ++hit[cell];
-      if (first[cell] < 0) first[cell] = r;
-      ++hist[c];
-      if (rule[r]) rules[c] = 1;
-      ++drawn[lane[r]];
+    // The column of time t, -1 before the view and cols after it; never decreases as t grows, so
+    // bounds[ch * (cols + 1) + c] is where the records of column c start in channel ch.
+    const columnOf = (t) => (t < t0 ? -1 : t > t1 ? cols : Math.min(cols - 1, Math.floor((t - t0) * scale)));
+    const bounds = new Int32Array(channels * (cols + 1));
+    for (let ch = 0; ch < channels; ++ch) {
+      const k = rowOf[ch];
+      let lo = channelStart[ch];
+      const end = channelStart[ch + 1];
+      if (k < 0 || lo === end) { bounds.fill(lo, ch * (cols + 1), (ch + 1) * (cols + 1)); continue; }
+      for (let c = 0; c <= cols; ++c) {
+        let hi = end;
+        while (lo < hi) {
+          const mid = (lo + hi) >>> 1;
+          if (columnOf(sorted[mid]) < c) lo = mid + 1; else hi = mid;
+        }
+        bounds[ch * (cols + 1) + c] = lo;
+      }
+      const l = Math.floor(ch / sources.length);
+      for (let c = 0; c < cols; ++c) {
+        const a = bounds[ch * (cols + 1) + c], b = bounds[ch * (cols + 1) + c + 1];
+        if (a === b) continue;
+        const cell = k * cols + c;
+        count[cell] += b - a;
+        bad[cell] += damagedBefore[b] - damagedBefore[a];
+        if (matchBefore) hit[cell] += matchBefore[b] - matchBefore[a];
+        hist[c] += b - a;
+        drawn[l] += b - a;
+      }
     }
+    for (const t of ruled) {
+      const c = columnOf(t);
+      if (c >= 0 && c < cols) rules[c] = 1;
+    }
+    // The record a pointer on cell (k, c) shows: the first one recorded of those it counts.
+    const first = (k, c) => {
+      let best = -1;
+      for (let ch = 0; ch < channels; ++ch) {
+        if (rowOf[ch] !== k) continue;
+        for (let m = bounds[ch * (cols + 1) + c]; m < bounds[ch * (cols + 1) + c + 1]; ++m) {
+          if (best < 0 || order[m] < best) best = order[m];
+        }
+      }
+      return best;
+    };
     layout = { rows, cols, t0, scale, count, first };
 
     g.clearRect(0, 0, cssWidth, cssHeight);
@@ -282,8 +346,8 @@
     const c = Math.round(x - LABEL);
     for (let d = 0; d <= 3; ++d) {
       for (const cc of [c - d, c + d]) {
-        if (cc >= 0 && cc < layout.cols && layout.first[k * layout.cols + cc] >= 0) {
-          return { record: layout.first[k * layout.cols + cc], others: layout.count[k * layout.cols + cc] };
+        if (cc >= 0 && cc < layout.cols && layout.count[k * layout.cols + cc] > 0) {
+          return { record: layout.first(k, cc), others: layout.count[k * layout.cols + cc] };
         }
       }
     }
