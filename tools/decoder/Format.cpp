@@ -145,12 +145,18 @@ void appendUnsigned(Out& out, std::uint64_t value) {
 }
 
 // Into the line's block directly: numbers are the most frequent thing a line holds.
+// The digits are counted against powers of ten (most numbers are short), not by dividing.
 void appendUnsigned(Writer& out, std::uint64_t value) {
-    std::size_t count = 1;
-    for (std::uint64_t rest = value; rest >= 10; rest /= 10) {
+    char* at = out.place(20);
+    if (value < 10) {
+        *at = static_cast<char>('0' + value);
+        out.advance(1);
+        return;
+    }
+    std::size_t count = 2;
+    for (std::uint64_t bound = 100; count < 20 && value >= bound; bound *= 10) {
         ++count;
     }
-    char* at = out.place(20);
     decimalDigits(value, at + count);
     out.advance(count);
 }
@@ -392,7 +398,11 @@ void appendJsonValue(Writer& out, const Field& field) {
         }
         break;
     case Value::Kind::Bool:
-        out += value.u != 0 ? "true" : "false";
+        if (value.u != 0) {
+            out.lit("true");
+        } else {
+            out.lit("false");
+        }
         break;
     case Value::Kind::Char:
     case Value::Kind::Text:
@@ -424,9 +434,9 @@ void appendJsonFields(Writer& out, const std::vector<Field>& fields) {
         first = false;
         appendJsonValue(out, field);
         if (field.layout->names != nullptr && isInteger(field.value)) {
-            out += ",\"";
+            out.lit(",\"");
             out += field.layout->name;
-            out += "Name\":";
+            out.lit("Name\":");
             appendJsonNameOrNull(out, enumeratorName(field));
         }
     }
@@ -722,21 +732,20 @@ void appendJsonLine(std::string& line, const DecodedRecord& record, const LineCo
     if (context != nullptr) {
         out.lit(",\"elapsed\":");
         appendUnsignedOrNull(out, context->hasElapsed, context->elapsed);
-        out.lit(",\"source\":");
-        // The same for every line of a source: escaped once.
+        // The rest is the same for every line of a source: made once.
         thread_local std::string t_source;
-        thread_local std::string t_sourceJson;
+        thread_local std::string t_tail;
         const char* source = context->source != nullptr ? context->source : "-";
-        if (t_sourceJson.empty() || t_source != source) {
+        if (t_tail.empty() || t_source != source) {
             t_source = source;
-            t_sourceJson.clear();
-            appendJsonString(t_sourceJson, source, t_source.size());
+            t_tail = ",\"source\":";
+            appendJsonString(t_tail, source, t_source.size());
+            t_tail += ",\"schema\":" + std::to_string(kJsonSchemaVersion) + "}\n";
         }
-        out += t_sourceJson;
-        out.lit(",\"schema\":");
-        appendUnsigned(out, kJsonSchemaVersion);
+        out += t_tail;
+        return;
     }
-    out += "}\n";
+    out.lit("}\n");
 }
 
 Json jsonRecord(const DecodedRecord& record) {
