@@ -54,7 +54,7 @@ public:
             m_out.append(text, size);
             return *this;
         }
-        std::memcpy(m_block + m_used, text, size);
+        copy(m_block + m_used, text, size);
         m_used += size;
         return *this;
     }
@@ -82,6 +82,26 @@ private:
             spill();
         }
         return size <= sizeof m_block;
+    }
+    // Most pieces are short names and words: two overlapping copies of a fixed size are
+    // cheaper than a call to memcpy with a size it must look at first.
+    static void copy(char* to, const char* from, std::size_t size) {
+        if (size >= 16 && size <= 32) {
+            std::memcpy(to, from, 16);
+            std::memcpy(to + size - 16, from + size - 16, 16);
+        } else if (size >= 8 && size < 16) {
+            std::memcpy(to, from, 8);
+            std::memcpy(to + size - 8, from + size - 8, 8);
+        } else if (size >= 4 && size < 8) {
+            std::memcpy(to, from, 4);
+            std::memcpy(to + size - 4, from + size - 4, 4);
+        } else if (size < 4) {
+            for (std::size_t i = 0; i < size; ++i) {
+                to[i] = from[i];
+            }
+        } else {
+            std::memcpy(to, from, size);
+        }
     }
     void spill() {
         m_out.append(m_block, m_used);
@@ -116,21 +136,29 @@ struct ShortText {
     }
 };
 
+// "00" to "99": two digits at a time.
+const char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The two digits of `value` (below 100) at `at`.
+void twoDigits(char* at, unsigned value) {
+    at[0] = kDigitPairs[value * 2];
+    at[1] = kDigitPairs[value * 2 + 1];
+}
+
 // Writes the decimal digits of `value` ending just before `end`; returns where they begin.
 char* decimalDigits(std::uint64_t value, char* end) {
-    static const char s_pairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
     while (value >= 100) {
         const std::size_t pair = static_cast<std::size_t>(value % 100) * 2;
         value /= 100;
-        *--end = s_pairs[pair + 1];
-        *--end = s_pairs[pair];
+        *--end = kDigitPairs[pair + 1];
+        *--end = kDigitPairs[pair];
     }
     if (value >= 10) {
-        *--end = s_pairs[value * 2 + 1];
-        *--end = s_pairs[value * 2];
+        *--end = kDigitPairs[value * 2 + 1];
+        *--end = kDigitPairs[value * 2];
     } else {
         *--end = static_cast<char>('0' + value);
     }
@@ -153,8 +181,13 @@ void appendUnsigned(Writer& out, std::uint64_t value) {
         out.advance(1);
         return;
     }
-    std::size_t count = 2;
-    for (std::uint64_t bound = 100; count < 20 && value >= bound; bound *= 10) {
+    if (value < 100) {
+        twoDigits(at, static_cast<unsigned>(value));
+        out.advance(2);
+        return;
+    }
+    std::size_t count = 3;
+    for (std::uint64_t bound = 1000; count < 20 && value >= bound; bound *= 10) {
         ++count;
     }
     decimalDigits(value, at + count);
@@ -186,6 +219,23 @@ void appendHexWord(Out& out, std::uint64_t value, unsigned width) {
     while (n > 0) {
         out += digits[--n];
     }
+}
+
+// The same, written in place.
+void appendHexWord(Writer& out, std::uint64_t value, unsigned width) {
+    char* at = out.place(18);
+    int count = 1;
+    while (count < 16 && (value >> (4 * count)) != 0) {
+        ++count;
+    }
+    const int digits = std::max(count, width <= 2 ? 3 : 8);
+    at[0] = '0';
+    at[1] = 'x';
+    for (int i = digits; i > 0; --i) {
+        at[1 + i] = kHexDigits[value & 0xF];
+        value >>= 4;
+    }
+    out.advance(static_cast<std::size_t>(2 + digits));
 }
 
 std::string hexWord(std::uint64_t value, unsigned width) {
@@ -273,6 +323,19 @@ void appendClock(Out& out, std::uint64_t hundredths) {
         out += static_cast<char>('0' + parts[i] / 10);
         out += static_cast<char>('0' + parts[i] % 10);
     }
+}
+
+// The same, written in place.
+void appendClock(Writer& out, std::uint64_t hundredths) {
+    appendUnsigned(out, hundredths / 360000);
+    char* at = out.place(9);
+    at[0] = ':';
+    twoDigits(at + 1, static_cast<unsigned>(hundredths / 6000 % 60));
+    at[3] = ':';
+    twoDigits(at + 4, static_cast<unsigned>(hundredths / 100 % 60));
+    at[6] = '.';
+    twoDigits(at + 7, static_cast<unsigned>(hundredths % 100));
+    out.advance(9);
 }
 
 // The enumerator's name for an integer field whose values the library names; null otherwise.
