@@ -23,6 +23,27 @@ int nameWidth() {
     return s_width;
 }
 
+// Most pieces of a line are short names and words: two overlapping copies of a fixed size are
+// cheaper than a call to memcpy with a size it must look at first.
+void copyShort(char* to, const char* from, std::size_t size) {
+    if (size >= 16 && size <= 32) {
+        std::memcpy(to, from, 16);
+        std::memcpy(to + size - 16, from + size - 16, 16);
+    } else if (size >= 8 && size < 16) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + size - 8, from + size - 8, 8);
+    } else if (size >= 4 && size < 8) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + size - 4, from + size - 4, 4);
+    } else if (size < 4) {
+        for (std::size_t i = 0; i < size; ++i) {
+            to[i] = from[i];
+        }
+    } else {
+        std::memcpy(to, from, size);
+    }
+}
+
 // Collects a line's bytes in a block of its own and hands them to the output string in large
 // pieces: appending to a std::string piece by piece costs a call per piece.
 class Writer {
@@ -54,7 +75,7 @@ public:
             m_out.append(text, size);
             return *this;
         }
-        copy(m_block + m_used, text, size);
+        copyShort(m_block + m_used, text, size);
         m_used += size;
         return *this;
     }
@@ -68,7 +89,7 @@ public:
         return *this;
     }
 
-    // Room for at most `most` (up to 64) bytes written in place, then how many were.
+    // Room for at most `most` (up to the block's size) bytes written in place, then how many were.
     char* place(std::size_t most) {
         room(most);
         return m_block + m_used;
@@ -82,26 +103,6 @@ private:
             spill();
         }
         return size <= sizeof m_block;
-    }
-    // Most pieces are short names and words: two overlapping copies of a fixed size are
-    // cheaper than a call to memcpy with a size it must look at first.
-    static void copy(char* to, const char* from, std::size_t size) {
-        if (size >= 16 && size <= 32) {
-            std::memcpy(to, from, 16);
-            std::memcpy(to + size - 16, from + size - 16, 16);
-        } else if (size >= 8 && size < 16) {
-            std::memcpy(to, from, 8);
-            std::memcpy(to + size - 8, from + size - 8, 8);
-        } else if (size >= 4 && size < 8) {
-            std::memcpy(to, from, 4);
-            std::memcpy(to + size - 4, from + size - 4, 4);
-        } else if (size < 4) {
-            for (std::size_t i = 0; i < size; ++i) {
-                to[i] = from[i];
-            }
-        } else {
-            std::memcpy(to, from, size);
-        }
     }
     void spill() {
         m_out.append(m_block, m_used);
@@ -172,26 +173,40 @@ void appendUnsigned(Out& out, std::uint64_t value) {
     out.append(first, static_cast<std::size_t>(digits + sizeof digits - first));
 }
 
-// Into the line's block directly: numbers are the most frequent thing a line holds.
-// The digits are counted against powers of ten (most numbers are short), not by dividing.
-void appendUnsigned(Writer& out, std::uint64_t value) {
-    char* at = out.place(20);
+// The helpers below write at a local pointer into room made once, for several pieces at a time:
+// writing through the Writer reloads its position after every byte (a char may alias it).
+// Each returns the end of what it wrote.
+
+// A literal: its length is known when compiling, and so is the copy.
+template <std::size_t N>
+char* put(char* at, const char (&text)[N]) {
+    std::memcpy(at, text, N - 1);
+    return at + N - 1;
+}
+
+// At most 20 digits. They are counted against powers of ten (most numbers are short), not by
+// dividing.
+char* putUnsigned(char* at, std::uint64_t value) {
     if (value < 10) {
         *at = static_cast<char>('0' + value);
-        out.advance(1);
-        return;
+        return at + 1;
     }
     if (value < 100) {
         twoDigits(at, static_cast<unsigned>(value));
-        out.advance(2);
-        return;
+        return at + 2;
     }
     std::size_t count = 3;
     for (std::uint64_t bound = 1000; count < 20 && value >= bound; bound *= 10) {
         ++count;
     }
     decimalDigits(value, at + count);
-    out.advance(count);
+    return at + count;
+}
+
+// Into the line's block directly: numbers are the most frequent thing a line holds.
+void appendUnsigned(Writer& out, std::uint64_t value) {
+    char* at = out.place(20);
+    out.advance(static_cast<std::size_t>(putUnsigned(at, value) - at));
 }
 
 void appendSigned(Writer& out, std::int64_t value) {
@@ -221,9 +236,8 @@ void appendHexWord(Out& out, std::uint64_t value, unsigned width) {
     }
 }
 
-// The same, written in place.
-void appendHexWord(Writer& out, std::uint64_t value, unsigned width) {
-    char* at = out.place(18);
+// The same, at most 18 bytes.
+char* putHexWord(char* at, std::uint64_t value, unsigned width) {
     int count = 1;
     while (count < 16 && (value >> (4 * count)) != 0) {
         ++count;
@@ -235,7 +249,12 @@ void appendHexWord(Writer& out, std::uint64_t value, unsigned width) {
         at[1 + i] = kHexDigits[value & 0xF];
         value >>= 4;
     }
-    out.advance(static_cast<std::size_t>(2 + digits));
+    return at + 2 + digits;
+}
+
+void appendHexWord(Writer& out, std::uint64_t value, unsigned width) {
+    char* at = out.place(18);
+    out.advance(static_cast<std::size_t>(putHexWord(at, value, width) - at));
 }
 
 std::string hexWord(std::uint64_t value, unsigned width) {
@@ -325,17 +344,21 @@ void appendClock(Out& out, std::uint64_t hundredths) {
     }
 }
 
-// The same, written in place.
-void appendClock(Writer& out, std::uint64_t hundredths) {
-    appendUnsigned(out, hundredths / 360000);
-    char* at = out.place(9);
+// The same, at most 29 bytes.
+char* putClock(char* at, std::uint64_t hundredths) {
+    at = putUnsigned(at, hundredths / 360000);
     at[0] = ':';
     twoDigits(at + 1, static_cast<unsigned>(hundredths / 6000 % 60));
     at[3] = ':';
     twoDigits(at + 4, static_cast<unsigned>(hundredths / 100 % 60));
     at[6] = '.';
     twoDigits(at + 7, static_cast<unsigned>(hundredths % 100));
-    out.advance(9);
+    return at + 9;
+}
+
+void appendClock(Writer& out, std::uint64_t hundredths) {
+    char* at = out.place(29);
+    out.advance(static_cast<std::size_t>(putClock(at, hundredths) - at));
 }
 
 // The enumerator's name for an integer field whose values the library names; null otherwise.
@@ -743,34 +766,45 @@ void writeJsonString(Writer& out, const char* text, std::size_t size, bool latin
 
 void appendJsonLine(std::string& line, const DecodedRecord& record, const LineContext* context) {
     Writer out(line);
-    out.lit("{\"offset\":");
-    appendUnsigned(out, record.offset);
-    out.lit(",\"size\":");
-    appendUnsigned(out, record.size);
-    out.lit(",\"command\":");
-    appendJsonNameOrNull(out, commandName(record.command));
-    out.lit(",\"commandCode\":");
-    appendUnsignedOrNull(out, record.command >= 0, static_cast<std::uint64_t>(record.command));
-    out.lit(",\"timestamp\":");
+    // Up to the entry's name every piece has a bound: 10 + 20 + 8 + 20 + 11 + 17 + 15 + 20 + 13
+    // + 20 + 9 + 31 + 14 + 20 + 7 + 20 bytes at most.
+    char* const start = out.place(256);
+    char* at = put(start, "{\"offset\":");
+    at = putUnsigned(at, record.offset);
+    at = put(at, ",\"size\":");
+    at = putUnsigned(at, record.size);
+    at = put(at, ",\"command\":");
+    if (const char* command = commandName(record.command)) {  // at most 15 letters
+        *at++ = '"';
+        const std::size_t size = std::strlen(command);
+        std::memcpy(at, command, size);
+        at += size;
+        *at++ = '"';
+    } else {
+        at = put(at, "null");
+    }
+    at = put(at, ",\"commandCode\":");
+    at = record.command >= 0 ? putUnsigned(at, static_cast<std::uint64_t>(record.command)) : put(at, "null");
+    at = put(at, ",\"timestamp\":");
     if (record.hasTimestamp) {
-        appendUnsigned(out, record.timestamp);
-        out.lit(",\"clock\":");
-        out += '"';
-        appendClock(out, record.timestamp);
-        out += '"';
+        at = putUnsigned(at, record.timestamp);
+        at = put(at, ",\"clock\":\"");
+        at = putClock(at, record.timestamp);
+        *at++ = '"';
     } else {
-        out.lit("null,\"clock\":null");
+        at = put(at, "null,\"clock\":null");
     }
-    out.lit(",\"functionId\":");
+    at = put(at, ",\"functionId\":");
     if (record.hasFunctionId) {
-        out += '"';
-        appendHexWord(out, record.functionId, 2);
-        out += '"';
+        *at++ = '"';
+        at = putHexWord(at, record.functionId, 2);
+        *at++ = '"';
     } else {
-        out.lit("null");
+        at = put(at, "null");
     }
-    out.lit(",\"sub\":");
-    appendUnsignedOrNull(out, record.sub >= 0, static_cast<std::uint64_t>(record.sub));
+    at = put(at, ",\"sub\":");
+    at = record.sub >= 0 ? putUnsigned(at, static_cast<std::uint64_t>(record.sub)) : put(at, "null");
+    out.advance(static_cast<std::size_t>(at - start));
     out.lit(",\"entry\":");
     appendJsonNameOrNull(out, record.kind != nullptr ? record.kind->name : nullptr);
     out.lit(",\"fields\":");
