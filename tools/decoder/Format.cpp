@@ -726,12 +726,35 @@ struct JsonEscapes {
     }
 };
 
+// Whether none of the 8 bytes at `text` needs escaping, tested in one word: a byte below 0x20, a
+// quote, a backslash, and (for Latin-1) a byte above 0x7F. Each test can only err towards "needs
+// escaping"; the byte loop then decides.
+bool plainWord(const char* text, bool latin1) {
+    const std::uint64_t ones = 0x0101010101010101u;
+    const std::uint64_t highs = ones * 0x80;
+    std::uint64_t word;
+    std::memcpy(&word, text, sizeof word);
+    const auto hasZero = [&](std::uint64_t x) { return (x - ones) & ~x & highs; };
+    std::uint64_t found = ((word - ones * 0x20) & ~word & highs) | hasZero(word ^ (ones * '"')) |
+                          hasZero(word ^ (ones * '\\'));
+    if (latin1) {
+        found |= word & highs;
+    }
+    return found == 0;
+}
+
 void writeJsonString(Writer& out, const char* text, std::size_t size, bool latin1) {
     static const JsonEscapes s_escapes;
     const unsigned char special = latin1 ? 2 : 1;  // the highest kind that needs escaping
     out += '"';
     std::size_t plain = 0;  // start of the bytes that go out as they are
     for (std::size_t i = 0; i < size; ++i) {
+        while (size - i >= 8 && plainWord(text + i, latin1)) {
+            i += 8;
+        }
+        if (i == size) {
+            break;
+        }
         const auto byte = static_cast<unsigned char>(text[i]);
         const unsigned char kind = s_escapes.kind[byte];
         if (kind == 0 || kind > special) {
@@ -833,7 +856,7 @@ void appendJsonLine(std::string& line, const DecodedRecord& record, const LineCo
         thread_local std::string t_source;
         thread_local std::string t_tail;
         const char* source = context->source != nullptr ? context->source : "-";
-        if (t_tail.empty() || t_source != source) {
+        if (t_tail.empty() || std::strcmp(t_source.c_str(), source) != 0) {
             t_source = source;
             t_tail = ",\"source\":";
             appendJsonString(t_tail, source, t_source.size());
