@@ -23,27 +23,6 @@ int nameWidth() {
     return s_width;
 }
 
-// Most pieces of a line are short names and words: two overlapping copies of a fixed size are
-// cheaper than a call to memcpy with a size it must look at first.
-void copyShort(char* to, const char* from, std::size_t size) {
-    if (size >= 16 && size <= 32) {
-        std::memcpy(to, from, 16);
-        std::memcpy(to + size - 16, from + size - 16, 16);
-    } else if (size >= 8 && size < 16) {
-        std::memcpy(to, from, 8);
-        std::memcpy(to + size - 8, from + size - 8, 8);
-    } else if (size >= 4 && size < 8) {
-        std::memcpy(to, from, 4);
-        std::memcpy(to + size - 4, from + size - 4, 4);
-    } else if (size < 4) {
-        for (std::size_t i = 0; i < size; ++i) {
-            to[i] = from[i];
-        }
-    } else {
-        std::memcpy(to, from, size);
-    }
-}
-
 // Collects a line's bytes in a block of its own and hands them to the output string in large
 // pieces: appending to a std::string piece by piece costs a call per piece.
 class Writer {
@@ -75,7 +54,7 @@ public:
             m_out.append(text, size);
             return *this;
         }
-        copyShort(m_block + m_used, text, size);
+        std::memcpy(m_block + m_used, text, size);
         m_used += size;
         return *this;
     }
