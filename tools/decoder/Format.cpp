@@ -414,13 +414,27 @@ void appendTextValue(Writer& out, const Field& field) {
 
 void writeJsonString(Writer& out, const char* text, std::size_t size, bool latin1 = false);
 
-void appendJsonKey(Writer& out, const char* key, bool first = false) {
-    if (!first) {
-        out += ',';
+// `before`, a key and `after` after one room check.
+template <std::size_t B, std::size_t A>
+void appendWrapped(Writer& out, const char (&before)[B], const char* name, const char (&after)[A]) {
+    const std::size_t size = std::strlen(name);
+    if (size > 1024) {  // more than a block can take with the rest
+        out.lit(before).append(name, size).lit(after);
+        return;
     }
-    out += '"';
-    out += key;
-    out.lit("\":");
+    char* const start = out.place(B + size + A);
+    char* at = put(start, before);
+    std::memcpy(at, name, size);
+    at = put(at + size, after);
+    out.advance(static_cast<std::size_t>(at - start));
+}
+
+void appendJsonKey(Writer& out, const char* key, bool first = false) {
+    if (first) {
+        appendWrapped(out, "\"", key, "\":");
+    } else {
+        appendWrapped(out, ",\"", key, "\":");
+    }
 }
 
 // A name of the catalogue's or the decoder's own (nothing in it needs escaping), or null.
