@@ -68,7 +68,7 @@ public:
         return *this;
     }
 
-    // Room for at most `most` (up to 64) bytes written in place, then how many were.
+    // Room for at most `most` (up to the block's size) bytes written in place, then how many were.
     char* place(std::size_t most) {
         room(most);
         return m_block + m_used;
@@ -116,21 +116,29 @@ struct ShortText {
     }
 };
 
+// "00" to "99": two digits at a time.
+const char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The two digits of `value` (below 100) at `at`.
+void twoDigits(char* at, unsigned value) {
+    at[0] = kDigitPairs[value * 2];
+    at[1] = kDigitPairs[value * 2 + 1];
+}
+
 // Writes the decimal digits of `value` ending just before `end`; returns where they begin.
 char* decimalDigits(std::uint64_t value, char* end) {
-    static const char s_pairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
     while (value >= 100) {
         const std::size_t pair = static_cast<std::size_t>(value % 100) * 2;
         value /= 100;
-        *--end = s_pairs[pair + 1];
-        *--end = s_pairs[pair];
+        *--end = kDigitPairs[pair + 1];
+        *--end = kDigitPairs[pair];
     }
     if (value >= 10) {
-        *--end = s_pairs[value * 2 + 1];
-        *--end = s_pairs[value * 2];
+        *--end = kDigitPairs[value * 2 + 1];
+        *--end = kDigitPairs[value * 2];
     } else {
         *--end = static_cast<char>('0' + value);
     }
@@ -144,15 +152,40 @@ void appendUnsigned(Out& out, std::uint64_t value) {
     out.append(first, static_cast<std::size_t>(digits + sizeof digits - first));
 }
 
-// Into the line's block directly: numbers are the most frequent thing a line holds.
-void appendUnsigned(Writer& out, std::uint64_t value) {
-    std::size_t count = 1;
-    for (std::uint64_t rest = value; rest >= 10; rest /= 10) {
+// The helpers below write at a local pointer into room made once, for several pieces at a time:
+// writing through the Writer reloads its position after every byte (a char may alias it).
+// Each returns the end of what it wrote.
+
+// A literal: its length is known when compiling, and so is the copy.
+template <std::size_t N>
+char* put(char* at, const char (&text)[N]) {
+    std::memcpy(at, text, N - 1);
+    return at + N - 1;
+}
+
+// At most 20 digits. They are counted against powers of ten (most numbers are short), not by
+// dividing.
+char* putUnsigned(char* at, std::uint64_t value) {
+    if (value < 10) {
+        *at = static_cast<char>('0' + value);
+        return at + 1;
+    }
+    if (value < 100) {
+        twoDigits(at, static_cast<unsigned>(value));
+        return at + 2;
+    }
+    std::size_t count = 3;
+    for (std::uint64_t bound = 1000; count < 20 && value >= bound; bound *= 10) {
         ++count;
     }
-    char* at = out.place(20);
     decimalDigits(value, at + count);
-    out.advance(count);
+    return at + count;
+}
+
+// Into the line's block directly: numbers are the most frequent thing a line holds.
+void appendUnsigned(Writer& out, std::uint64_t value) {
+    char* at = out.place(20);
+    out.advance(static_cast<std::size_t>(putUnsigned(at, value) - at));
 }
 
 void appendSigned(Writer& out, std::int64_t value) {
@@ -180,6 +213,27 @@ void appendHexWord(Out& out, std::uint64_t value, unsigned width) {
     while (n > 0) {
         out += digits[--n];
     }
+}
+
+// The same, at most 18 bytes.
+char* putHexWord(char* at, std::uint64_t value, unsigned width) {
+    int count = 1;
+    while (count < 16 && (value >> (4 * count)) != 0) {
+        ++count;
+    }
+    const int digits = std::max(count, width <= 2 ? 3 : 8);
+    at[0] = '0';
+    at[1] = 'x';
+    for (int i = digits; i > 0; --i) {
+        at[1 + i] = kHexDigits[value & 0xF];
+        value >>= 4;
+    }
+    return at + 2 + digits;
+}
+
+void appendHexWord(Writer& out, std::uint64_t value, unsigned width) {
+    char* at = out.place(18);
+    out.advance(static_cast<std::size_t>(putHexWord(at, value, width) - at));
 }
 
 std::string hexWord(std::uint64_t value, unsigned width) {
@@ -269,6 +323,23 @@ void appendClock(Out& out, std::uint64_t hundredths) {
     }
 }
 
+// The same, at most 29 bytes.
+char* putClock(char* at, std::uint64_t hundredths) {
+    at = putUnsigned(at, hundredths / 360000);
+    at[0] = ':';
+    twoDigits(at + 1, static_cast<unsigned>(hundredths / 6000 % 60));
+    at[3] = ':';
+    twoDigits(at + 4, static_cast<unsigned>(hundredths / 100 % 60));
+    at[6] = '.';
+    twoDigits(at + 7, static_cast<unsigned>(hundredths % 100));
+    return at + 9;
+}
+
+void appendClock(Writer& out, std::uint64_t hundredths) {
+    char* at = out.place(29);
+    out.advance(static_cast<std::size_t>(putClock(at, hundredths) - at));
+}
+
 // The enumerator's name for an integer field whose values the library names; null otherwise.
 const char* enumeratorName(const Field& field) {
     if (field.layout->names == nullptr) {
@@ -343,13 +414,27 @@ void appendTextValue(Writer& out, const Field& field) {
 
 void writeJsonString(Writer& out, const char* text, std::size_t size, bool latin1 = false);
 
-void appendJsonKey(Writer& out, const char* key, bool first = false) {
-    if (!first) {
-        out += ',';
+// `before`, a key and `after` after one room check.
+template <std::size_t B, std::size_t A>
+void appendWrapped(Writer& out, const char (&before)[B], const char* name, const char (&after)[A]) {
+    const std::size_t size = std::strlen(name);
+    if (size > 1024) {  // more than a block can take with the rest
+        out.lit(before).append(name, size).lit(after);
+        return;
     }
-    out += '"';
-    out += key;
-    out.lit("\":");
+    char* const start = out.place(B + size + A);
+    char* at = put(start, before);
+    std::memcpy(at, name, size);
+    at = put(at + size, after);
+    out.advance(static_cast<std::size_t>(at - start));
+}
+
+void appendJsonKey(Writer& out, const char* key, bool first = false) {
+    if (first) {
+        appendWrapped(out, "\"", key, "\":");
+    } else {
+        appendWrapped(out, ",\"", key, "\":");
+    }
 }
 
 // A name of the catalogue's or the decoder's own (nothing in it needs escaping), or null.
@@ -392,7 +477,11 @@ void appendJsonValue(Writer& out, const Field& field) {
         }
         break;
     case Value::Kind::Bool:
-        out += value.u != 0 ? "true" : "false";
+        if (value.u != 0) {
+            out.lit("true");
+        } else {
+            out.lit("false");
+        }
         break;
     case Value::Kind::Char:
     case Value::Kind::Text:
@@ -424,9 +513,9 @@ void appendJsonFields(Writer& out, const std::vector<Field>& fields) {
         first = false;
         appendJsonValue(out, field);
         if (field.layout->names != nullptr && isInteger(field.value)) {
-            out += ",\"";
+            out.lit(",\"");
             out += field.layout->name;
-            out += "Name\":";
+            out.lit("Name\":");
             appendJsonNameOrNull(out, enumeratorName(field));
         }
     }
@@ -630,12 +719,35 @@ struct JsonEscapes {
     }
 };
 
+// Whether none of the 8 bytes at `text` needs escaping, tested in one word: a byte below 0x20, a
+// quote, a backslash, and (for Latin-1) a byte above 0x7F. Each test can only err towards "needs
+// escaping"; the byte loop then decides.
+bool plainWord(const char* text, bool latin1) {
+    const std::uint64_t ones = 0x0101010101010101u;
+    const std::uint64_t highs = ones * 0x80;
+    std::uint64_t word;
+    std::memcpy(&word, text, sizeof word);
+    const auto hasZero = [&](std::uint64_t x) { return (x - ones) & ~x & highs; };
+    std::uint64_t found = ((word - ones * 0x20) & ~word & highs) | hasZero(word ^ (ones * '"')) |
+                          hasZero(word ^ (ones * '\\'));
+    if (latin1) {
+        found |= word & highs;
+    }
+    return found == 0;
+}
+
 void writeJsonString(Writer& out, const char* text, std::size_t size, bool latin1) {
     static const JsonEscapes s_escapes;
     const unsigned char special = latin1 ? 2 : 1;  // the highest kind that needs escaping
     out += '"';
     std::size_t plain = 0;  // start of the bytes that go out as they are
     for (std::size_t i = 0; i < size; ++i) {
+        while (size - i >= 8 && plainWord(text + i, latin1)) {
+            i += 8;
+        }
+        if (i == size) {
+            break;
+        }
         const auto byte = static_cast<unsigned char>(text[i]);
         const unsigned char kind = s_escapes.kind[byte];
         if (kind == 0 || kind > special) {
@@ -670,34 +782,45 @@ void writeJsonString(Writer& out, const char* text, std::size_t size, bool latin
 
 void appendJsonLine(std::string& line, const DecodedRecord& record, const LineContext* context) {
     Writer out(line);
-    out.lit("{\"offset\":");
-    appendUnsigned(out, record.offset);
-    out.lit(",\"size\":");
-    appendUnsigned(out, record.size);
-    out.lit(",\"command\":");
-    appendJsonNameOrNull(out, commandName(record.command));
-    out.lit(",\"commandCode\":");
-    appendUnsignedOrNull(out, record.command >= 0, static_cast<std::uint64_t>(record.command));
-    out.lit(",\"timestamp\":");
+    // Up to the entry's name every piece has a bound: 10 + 20 + 8 + 20 + 11 + 17 + 15 + 20 + 13
+    // + 20 + 9 + 31 + 14 + 20 + 7 + 20 bytes at most.
+    char* const start = out.place(256);
+    char* at = put(start, "{\"offset\":");
+    at = putUnsigned(at, record.offset);
+    at = put(at, ",\"size\":");
+    at = putUnsigned(at, record.size);
+    at = put(at, ",\"command\":");
+    if (const char* command = commandName(record.command)) {  // at most 15 letters
+        *at++ = '"';
+        const std::size_t size = std::strlen(command);
+        std::memcpy(at, command, size);
+        at += size;
+        *at++ = '"';
+    } else {
+        at = put(at, "null");
+    }
+    at = put(at, ",\"commandCode\":");
+    at = record.command >= 0 ? putUnsigned(at, static_cast<std::uint64_t>(record.command)) : put(at, "null");
+    at = put(at, ",\"timestamp\":");
     if (record.hasTimestamp) {
-        appendUnsigned(out, record.timestamp);
-        out.lit(",\"clock\":");
-        out += '"';
-        appendClock(out, record.timestamp);
-        out += '"';
+        at = putUnsigned(at, record.timestamp);
+        at = put(at, ",\"clock\":\"");
+        at = putClock(at, record.timestamp);
+        *at++ = '"';
     } else {
-        out.lit("null,\"clock\":null");
+        at = put(at, "null,\"clock\":null");
     }
-    out.lit(",\"functionId\":");
+    at = put(at, ",\"functionId\":");
     if (record.hasFunctionId) {
-        out += '"';
-        appendHexWord(out, record.functionId, 2);
-        out += '"';
+        *at++ = '"';
+        at = putHexWord(at, record.functionId, 2);
+        *at++ = '"';
     } else {
-        out.lit("null");
+        at = put(at, "null");
     }
-    out.lit(",\"sub\":");
-    appendUnsignedOrNull(out, record.sub >= 0, static_cast<std::uint64_t>(record.sub));
+    at = put(at, ",\"sub\":");
+    at = record.sub >= 0 ? putUnsigned(at, static_cast<std::uint64_t>(record.sub)) : put(at, "null");
+    out.advance(static_cast<std::size_t>(at - start));
     out.lit(",\"entry\":");
     appendJsonNameOrNull(out, record.kind != nullptr ? record.kind->name : nullptr);
     out.lit(",\"fields\":");
@@ -722,21 +845,20 @@ void appendJsonLine(std::string& line, const DecodedRecord& record, const LineCo
     if (context != nullptr) {
         out.lit(",\"elapsed\":");
         appendUnsignedOrNull(out, context->hasElapsed, context->elapsed);
-        out.lit(",\"source\":");
-        // The same for every line of a source: escaped once.
+        // The rest is the same for every line of a source: made once.
         thread_local std::string t_source;
-        thread_local std::string t_sourceJson;
+        thread_local std::string t_tail;
         const char* source = context->source != nullptr ? context->source : "-";
-        if (t_sourceJson.empty() || t_source != source) {
+        if (t_tail.empty() || std::strcmp(t_source.c_str(), source) != 0) {
             t_source = source;
-            t_sourceJson.clear();
-            appendJsonString(t_sourceJson, source, t_source.size());
+            t_tail = ",\"source\":";
+            appendJsonString(t_tail, source, t_source.size());
+            t_tail += ",\"schema\":" + std::to_string(kJsonSchemaVersion) + "}\n";
         }
-        out += t_sourceJson;
-        out.lit(",\"schema\":");
-        appendUnsigned(out, kJsonSchemaVersion);
+        out += t_tail;
+        return;
     }
-    out += "}\n";
+    out.lit("}\n");
 }
 
 Json jsonRecord(const DecodedRecord& record) {
