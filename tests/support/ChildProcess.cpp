@@ -1,6 +1,7 @@
 #include "ChildProcess.h"
 
 #include <csignal>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
@@ -36,8 +37,21 @@ pid_t startChild(std::vector<std::string> arguments, const std::string& errorPat
     for (std::string& variable : variables) {
         envp.push_back(&variable[0]);
     }
+    // An inherited variable that `environment` overrides is left out: where both are there, which
+    // one a program sees differs (glibc takes the first, qemu-user's loader keeps the last).
+    const auto overridden = [&environment](const char* variable) {
+        for (const std::string& override : environment) {
+            const std::size_t name = override.find('=') + 1;
+            if (std::strncmp(variable, override.c_str(), name) == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
     for (char** inherited = environ; *inherited != nullptr; ++inherited) {
-        envp.push_back(*inherited);  // after the overrides: the first of a name is the one used
+        if (!overridden(*inherited)) {
+            envp.push_back(*inherited);
+        }
     }
     envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
