@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -57,7 +58,10 @@ constexpr std::size_t kLineSize = 1024;
 // that another has closed and the process has reused. A forked child shares it with its parent,
 // which suits datagrams; its lines carry its own pid.
 std::atomic<int> g_logSocket{-1};
-std::atomic<bool> g_logConnected{false};
+// Whether the socket is connected to the log reader. One thread at a time connects; the others
+// wait the few microseconds that a local connect takes, so that no send overlaps a connect.
+enum LogState : int { kUnconnected, kConnecting, kConnected };
+std::atomic<int> g_logState{kUnconnected};
 std::atomic<std::uint64_t> g_nextConnectNanoseconds{0};  // after a failed connect, the next try
 std::atomic<unsigned> g_linesLost{0};                    // since the last "were lost" line
 std::atomic<std::uint64_t> g_waitDeadlineNanoseconds{0};  // set at exit: lines may wait till then
@@ -96,15 +100,24 @@ bool connectLog(int descriptor) noexcept {
     if (now < g_nextConnectNanoseconds.load(std::memory_order_relaxed)) {
         return false;
     }
+    int state = kUnconnected;
+    if (!g_logState.compare_exchange_strong(state, kConnecting, std::memory_order_acq_rel)) {
+        for (int spins = 0; spins < 10000 && state == kConnecting; ++spins) {
+            sched_yield();
+            state = g_logState.load(std::memory_order_acquire);
+        }
+        return state == kConnected;
+    }
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, logSocketPath(), sizeof address.sun_path - 1);
-    if (::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-        g_logConnected.store(true, std::memory_order_release);
-        return true;
+    const bool connected =
+        ::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (!connected) {
+        g_nextConnectNanoseconds.store(now + kReconnectPauseNanoseconds, std::memory_order_relaxed);
     }
-    g_nextConnectNanoseconds.store(now + kReconnectPauseNanoseconds, std::memory_order_relaxed);
-    return false;
+    g_logState.store(connected ? kConnected : kUnconnected, std::memory_order_release);
+    return connected;
 }
 
 enum class Sent { Yes, Dropped, NoLog };
@@ -114,7 +127,7 @@ Sent sendToLog(const char* datagram, std::size_t length) noexcept {
     if (descriptor < 0) {
         return Sent::Dropped;
     }
-    if (!g_logConnected.load(std::memory_order_acquire) && !connectLog(descriptor)) {
+    if (g_logState.load(std::memory_order_acquire) != kConnected && !connectLog(descriptor)) {
         return Sent::NoLog;
     }
     if (::send(descriptor, datagram, length, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) {
@@ -132,7 +145,8 @@ Sent sendToLog(const char* datagram, std::size_t length) noexcept {
     }
     if (errno == ECONNREFUSED || errno == ENOTCONN) {
         // The log reader went away, or was restarted on a new socket: connect again, once.
-        g_logConnected.store(false, std::memory_order_release);
+        int connected = kConnected;
+        g_logState.compare_exchange_strong(connected, kUnconnected, std::memory_order_acq_rel);
         if (!connectLog(descriptor)) {
             return Sent::NoLog;
         }
@@ -213,7 +227,7 @@ bool reportLostLines() noexcept {
 // lost: a refused send costs more than the look, since the kernel builds the datagram first).
 bool logHasRoom() noexcept {
     const int descriptor = g_logSocket.load(std::memory_order_acquire);
-    if (descriptor < 0 || !g_logConnected.load(std::memory_order_acquire)) {
+    if (descriptor < 0 || g_logState.load(std::memory_order_acquire) != kConnected) {
         return true;
     }
     pollfd watched{descriptor, POLLOUT, 0};
