@@ -7,6 +7,7 @@
 
 #include "ChildProcess.h"
 #include "DeviceStandIn.h"
+#include "Eventually.h"
 #include "ForkSupport.h"
 #include "SyslogCapture.h"
 #include "channel/RecordBuilder.h"
@@ -63,7 +64,7 @@ protected:
 };
 
 TEST_F(Lifetime, ExitDeliversWhatTheWriterCanStillDeliver) {
-    const xobtest::ChildRun child = runChild({XOBTEST_LIFETIME_CHILD, "send", device->path(), "100", "200"});
+    const xobtest::ChildRun child = runChild({XOBTEST_CHILD, "send", device->path(), "100", "200"});
     ASSERT_EQ(child.status, 0);
     const std::vector<Bytes> records = device->take(100);
     ASSERT_EQ(records.size(), 100u);
@@ -76,7 +77,7 @@ TEST_F(Lifetime, ExitDeliversWhatTheWriterCanStillDeliver) {
 TEST_F(Lifetime, ExitWithAStalledDeviceWaitsAtMostASecondAndReportsTheRest) {
     XOB_REQUIRE_SYSLOG();
     device->pause(true);  // the FIFO fills up and the writer blocks inside write()
-    const xobtest::ChildRun child = runChild({XOBTEST_LIFETIME_CHILD, "send", device->path(), "100", "2000"});
+    const xobtest::ChildRun child = runChild({XOBTEST_CHILD, "send", device->path(), "100", "2000"});
     ASSERT_EQ(child.status, 0) << "the child must exit cleanly";
     EXPECT_LT(child.elapsed, std::chrono::milliseconds(6000)) << "a blocked writer must not hold exit up";
     EXPECT_GE(child.elapsed, std::chrono::milliseconds(900)) << "it gave the writer its second";
@@ -95,7 +96,7 @@ TEST_F(Lifetime, ExitIsNotHeldUpByAWriterRetryingAnAbsentDevice) {
     XOB_REQUIRE_SYSLOG();
     // The child's writer pauses 30 s between open attempts; exit must not wait for that pause.
     const xobtest::ChildRun child =
-        runChild({XOBTEST_LIFETIME_CHILD, "send", device->path() + ".absent", "5", "8", "30"});
+        runChild({XOBTEST_CHILD, "send", device->path() + ".absent", "5", "8", "30"});
     ASSERT_EQ(child.status, 0);
     EXPECT_LT(child.elapsed, std::chrono::milliseconds(10000));
     EXPECT_EQ(childLines(), (std::vector<std::string>{"XOB: 5 Log-Entries still queued at exit are Lost!"}));
@@ -143,16 +144,14 @@ TEST_F(Lifetime, ForkedChildRecordsNormallyAndNothingIsDeliveredTwice) {
     std::vector<std::uint32_t> parent;
     std::vector<std::uint32_t> child;
     for (const Bytes& record : device->take(kParentRecords + 3, 10000)) {
-        const std::uint32_t sequence = record[13] | (record[14] << 8) | (record[15] << 16) | (record[16] << 24);
-        (record[12] == 1 ? parent : child).push_back(sequence);
+        (record[12] == 1 ? parent : child).push_back(xobtest::le32(record, 13));
     }
     Bytes extra;
     EXPECT_FALSE(device->next(extra, 200)) << "nothing more arrives: nothing was delivered twice";
-    std::vector<std::uint32_t> expectedParent(kParentRecords);
-    for (std::uint32_t i = 0; i < kParentRecords; ++i) {
-        expectedParent[i] = i;
+    EXPECT_EQ(parent.size(), kParentRecords);
+    for (std::uint32_t i = 0; i < parent.size(); ++i) {
+        EXPECT_EQ(parent[i], i) << "the parent's records, in order";
     }
-    EXPECT_EQ(parent, expectedParent);
     EXPECT_EQ(child, (std::vector<std::uint32_t>{0, 1, 2}));
 }
 
@@ -165,24 +164,19 @@ TEST_F(Lifetime, ProducersSurviveTheRecorderDyingUnderTheirBlockedWrites) {
         const std::string fifo = dir + "/xob";
         const pid_t recorder = xobtest::startChild({XOBTEST_RECORDER, "--quiet", fifo}, dir + "/recorder.err");
         struct stat status {};
-        for (int i = 0; i < 10000 && (stat(fifo.c_str(), &status) != 0 || !S_ISFIFO(status.st_mode)); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ASSERT_TRUE(S_ISFIFO(status.st_mode)) << "the recorder made no FIFO";
+        ASSERT_TRUE(xobtest::eventually([&] { return stat(fifo.c_str(), &status) == 0 && S_ISFIFO(status.st_mode); }))
+            << "the recorder made no FIFO";
         kill(recorder, SIGSTOP);
         std::vector<pid_t> producers;
         for (int p = 0; p < 4; ++p) {
-            producers.push_back(xobtest::startChild({XOBTEST_LIFETIME_CHILD, "drain", fifo, "60", "2000"}));
+            producers.push_back(xobtest::startChild({XOBTEST_CHILD, "drain", fifo, "60", "2000"}));
         }
         // Wait until the FIFO is full: every producer's writer then waits in its write.
         const int peek = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
         int queued = 0;
-        for (int i = 0; i < 10000 && queued < 60000; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            ioctl(peek, FIONREAD, &queued);
-        }
+        EXPECT_TRUE(xobtest::eventually([&] { return ioctl(peek, FIONREAD, &queued) == 0 && queued >= 60000; }))
+            << "the producers did not fill the FIFO";
         close(peek);
-        EXPECT_GE(queued, 60000) << "the producers did not fill the FIFO";
         kill(recorder, how);
         kill(recorder, SIGCONT);
         xobtest::finishChild(recorder, std::chrono::milliseconds(10000));
@@ -220,11 +214,7 @@ TEST_F(Lifetime, ForkWhileOtherThreadsLogNeverHangsTheChild) {
             _exit(0);
         }
         int status = 0;
-        pid_t done = 0;
-        for (int waited = 0; (done = waitpid(pid, &status, WNOHANG)) == 0 && waited < 25000; ++waited) {
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-        if (done == 0) {
+        if (!xobtest::eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; }, std::chrono::seconds(5))) {
             ++hung;
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
@@ -253,13 +243,13 @@ TEST_F(Lifetime, AStalledOrAbsentSystemLogHoldsNothingUp) {
     const std::string absentDevice = device->path() + ".absent";
 
     const xobtest::ChildRun blocked =
-        xobtest::runChild({XOBTEST_LIFETIME_CHILD, "send", absentDevice, "300", "8", "30"},
+        xobtest::runChild({XOBTEST_CHILD, "send", absentDevice, "300", "8", "30"},
                           std::chrono::milliseconds(20000), "", {"XOBTEST_LOG_SOCKET=" + stalled});
     EXPECT_EQ(blocked.status, 0) << blocked.errors;
     EXPECT_LT(blocked.elapsed, std::chrono::milliseconds(2000)) << "lines waited for the stalled reader";
 
     const xobtest::ChildRun noLog =
-        xobtest::runChild({XOBTEST_LIFETIME_CHILD, "send", absentDevice, "1", "8", "30"},
+        xobtest::runChild({XOBTEST_CHILD, "send", absentDevice, "1", "8", "30"},
                           std::chrono::milliseconds(20000), dir + "/stderr", {"XOBTEST_LOG_SOCKET=" + dir + "/none"});
     EXPECT_EQ(noLog.status, 0);
     // The exit report is there; the writer's first attempt may come before it, after it, or (on a

@@ -3,7 +3,7 @@
 // records, rotation of the saved files, and the FIFO's mode.
 #include "ChildProcess.h"
 #include "DeviceStandIn.h"
-#include "tests/support_services/Eventually.h"
+#include "Eventually.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #include "ChildProcess.h"
+#include "Eventually.h"
 
 #include <csignal>
 #include <cstring>
@@ -15,15 +16,11 @@ extern char** environ;
 
 namespace xobtest {
 
-namespace {
-
 std::uint64_t monotonicNs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::uint64_t>(now.tv_sec) * 1000000000u + static_cast<std::uint64_t>(now.tv_nsec);
 }
-
-}  // namespace
 
 pid_t startChild(std::vector<std::string> arguments, const std::string& errorPath,
                  const std::vector<std::string>& environment, int outFd) {
@@ -82,14 +79,11 @@ ChildRun finishChild(pid_t pid, std::chrono::milliseconds limit, const std::stri
     }
     const auto start = std::chrono::steady_clock::now();
     int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() - start > limit) {
-            kill(-pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            run.errors = "killed after the time limit\n";
-            return run;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!eventually([&] { return waitpid(pid, &status, WNOHANG) != 0; }, limit)) {
+        kill(-pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        run.errors = "killed after the time limit\n";
+        return run;
     }
     run.endedNs = monotonicNs();
     run.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);

@@ -18,6 +18,9 @@ struct ChildRun {
     std::string errors;         // its standard error, when `errorPath` was given
 };
 
+// CLOCK_MONOTONIC in nanoseconds, comparable between processes.
+std::uint64_t monotonicNs();
+
 // Starts `arguments` (the program first) in a process group of its own, with the test's
 // environment plus `environment` ("NAME=value" each); -1 when it cannot be started. With
 // `errorPath`, the child's standard error goes to that file; with `outFd`, its standard output

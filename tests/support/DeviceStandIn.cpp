@@ -1,4 +1,5 @@
 #include "DeviceStandIn.h"
+#include "Eventually.h"
 
 #include <xob/GXob.h>
 
@@ -25,14 +26,7 @@ std::string makeTempDir() {
 }
 
 bool waitForWriterIdle(int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (GXob::getXOBThreadActive()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return eventually([] { return !GXob::getXOBThreadActive(); }, std::chrono::milliseconds(timeoutMs));
 }
 
 DeviceStandIn::DeviceStandIn() : m_dir(makeTempDir()), m_path(m_dir + "/xob") {
@@ -122,6 +116,11 @@ Bytes textField(const char* text) {
 Bytes operator+(Bytes left, const Bytes& right) {
     left.insert(left.end(), right.begin(), right.end());
     return left;
+}
+
+std::uint32_t le32(const Bytes& bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16) |
+           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
 }
 
 std::string hex(const Bytes& bytes) {

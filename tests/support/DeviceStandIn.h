@@ -65,6 +65,9 @@ Bytes initFilesRecord(std::uint16_t filesOf);
 Bytes textField(const char* text);
 Bytes operator+(Bytes left, const Bytes& right);
 
+// The little-endian 32-bit word at `at`.
+std::uint32_t le32(const Bytes& bytes, std::size_t at);
+
 // "08 00 00 00 ..." for failure messages.
 std::string hex(const Bytes& bytes);
 
