@@ -112,6 +112,28 @@ TEST(RecordBuilder, StopsAtTheEndOfThePayload) {
     EXPECT_EQ(builder.length(), xob::RecordBuilder::kMaxPayload);
 }
 
+// A run of fields is taken whole, a zero-length one included, or not at all.
+TEST(RecordBuilder, TakesARunWholeOrNotAtAll) {
+    struct Case {
+        int before;  // payload bytes laid out before the run
+        int size;
+        bool taken;
+    };
+    const Case cases[] = {{0, -1, false}, {0, 0, true}, {0, 8, true}, {2036, 8, true}, {2037, 8, false}};
+    for (const Case& c : cases) {
+        xob::RecordBuilder builder(0x409);
+        builder.gap(c.before);
+        int fills = 0;
+        const bool taken = builder.run(c.size, [&](xob::RecordBuilder::Run& run) {
+            ++fills;
+            if (c.size == 8) run.u64be(1);
+        });
+        EXPECT_EQ(taken, c.taken) << c.before << "+" << c.size;
+        EXPECT_EQ(fills, c.taken ? 1 : 0) << c.before << "+" << c.size;
+        EXPECT_EQ(builder.length(), c.before + (c.taken ? c.size : 0)) << c.before << "+" << c.size;
+    }
+}
+
 // Calls that would write past the payload (or before it) are refused and change nothing; the last
 // calls that fit are taken.
 TEST(Packing, RefusesWhatWouldReachPastThePayload) {
