@@ -22,7 +22,7 @@ SClientToDevXob recordWithTag(std::uint8_t tag, std::uint16_t length = 11) {
 
 std::uint8_t headTag(const SClientToDevXobQueue& ring) { return ring.getElementBuffer()[12]; }
 
-TEST(CommandQueue, FreshRingIsEmpty) {
+TEST(CommandQueue, FreshRingIsEmptyAndStoresAnExactSizeCopy) {
     SClientToDevXobQueue ring;
     EXPECT_TRUE(ring.isEmpty());
     EXPECT_FALSE(ring.isFull());
@@ -31,10 +31,7 @@ TEST(CommandQueue, FreshRingIsEmpty) {
     EXPECT_EQ(ring.deleteElement(), 0);
     EXPECT_EQ(ring.writeElement(nullptr), 0);
     EXPECT_TRUE(ring.isEmpty());
-}
 
-TEST(CommandQueue, StoresAnExactSizeCopy) {
-    SClientToDevXobQueue ring;
     SClientToDevXob record = recordWithTag(7, 6);
     ASSERT_EQ(ring.writeElement(&record), 1);
     record.ui16Length = 99;  // the copy is independent of the caller's buffer
@@ -105,10 +102,6 @@ TEST(CommandQueue, KeepsOrderAcrossManyWrapArounds) {
     }
     EXPECT_EQ(read, written);
 }
-
-}  // namespace
-
-namespace {
 
 void* noMemory(std::size_t) { return nullptr; }
 

@@ -19,13 +19,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -233,24 +230,18 @@ TEST_F(Lifetime, ForkWhileOtherThreadsLogNeverHangsTheChild) {
 // device absent, then its exit report) still ends promptly. Where there is no system log socket at
 // all, the lines go to standard error instead.
 TEST_F(Lifetime, AStalledOrAbsentSystemLogHoldsNothingUp) {
-    const std::string dir = xobtest::makeTempDir();
-    const std::string stalled = dir + "/stalled";
-    const int socket = ::socket(AF_UNIX, SOCK_DGRAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, stalled.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    XOB_REQUIRE_SYSLOG();
     const std::string absentDevice = device->path() + ".absent";
-
-    const xobtest::ChildRun blocked =
-        xobtest::runChild({XOBTEST_CHILD, "send", absentDevice, "300", "8", "30"},
-                          std::chrono::milliseconds(20000), "", {"XOBTEST_LOG_SOCKET=" + stalled});
+    SyslogCapture::instance().pause(true);
+    const xobtest::ChildRun blocked = runChild({XOBTEST_CHILD, "send", absentDevice, "300", "8", "30"});
+    SyslogCapture::instance().pause(false);
     EXPECT_EQ(blocked.status, 0) << blocked.errors;
     EXPECT_LT(blocked.elapsed, std::chrono::milliseconds(2000)) << "lines waited for the stalled reader";
 
+    const std::string dir = xobtest::makeTempDir();
     const xobtest::ChildRun noLog =
-        xobtest::runChild({XOBTEST_CHILD, "send", absentDevice, "1", "8", "30"},
-                          std::chrono::milliseconds(20000), dir + "/stderr", {"XOBTEST_LOG_SOCKET=" + dir + "/none"});
+        xobtest::runChild({XOBTEST_CHILD, "send", absentDevice, "1", "8", "30"}, std::chrono::milliseconds(20000),
+                          dir + "/stderr", {"XOBTEST_LOG_SOCKET=" + dir + "/none"});
     EXPECT_EQ(noLog.status, 0);
     // The exit report is there; the writer's first attempt may come before it, after it, or (on a
     // slow run) not at all before the process ends.
@@ -259,8 +250,6 @@ TEST_F(Lifetime, AStalledOrAbsentSystemLogHoldsNothingUp) {
     EXPECT_TRUE(noLog.errors == exitReport || noLog.errors == openFailure + exitReport ||
                 noLog.errors == exitReport + openFailure)
         << noLog.errors;
-    close(socket);
-    unlink(stalled.c_str());
     unlink((dir + "/stderr").c_str());
     rmdir(dir.c_str());
 }

@@ -40,70 +40,57 @@ Bytes taggedRecord(std::uint8_t producer, std::uint8_t sequence, int time = 0x10
     return logEntry(kTestId, static_cast<std::uint32_t>(time), Bytes{producer, 0, 0, 0, sequence, 0, 0, 0});
 }
 
-// Sleep seam: counts the writer's one-second sleeps and, while the gate is closed, holds them.
-struct SleepGate {
-    static std::atomic<int> sleeps;
-    static std::atomic<bool> closed;
-    static void hook(unsigned) {
-        ++sleeps;
-        while (closed) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-};
-std::atomic<int> SleepGate::sleeps{0};
-std::atomic<bool> SleepGate::closed{false};
+// The seams: the writer's one-second sleeps are counted and held while the gate is closed; every
+// write's size is noted and the first `g_eintrLeft` writes fail with EINTR; thread starts are
+// counted and the first `g_failStarts` fail.
+std::atomic<int> g_sleeps{0};
+std::atomic<bool> g_gateClosed{false};
+void gatedSleep(unsigned) {
+    ++g_sleeps;
+    while (g_gateClosed) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
 
-// Write seam: records the size of every write and fails the first `eintrLeft` with EINTR.
-struct WriteProbe {
-    static std::mutex mutex;
-    static std::vector<std::size_t> sizes;
-    static int eintrLeft;
-
-    static ssize_t hook(int descriptor, const void* data, std::size_t size) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            sizes.push_back(size);
-            if (eintrLeft > 0) {
-                --eintrLeft;
-                errno = EINTR;
-                return -1;
-            }
+std::mutex g_writesMutex;
+std::vector<std::size_t> g_writes;
+int g_eintrLeft = 0;
+ssize_t probedWrite(int descriptor, const void* data, std::size_t size) {
+    {
+        std::lock_guard<std::mutex> lock(g_writesMutex);
+        g_writes.push_back(size);
+        if (g_eintrLeft > 0) {
+            --g_eintrLeft;
+            errno = EINTR;
+            return -1;
         }
-        return ::write(descriptor, data, size);
     }
-    static void reset(int eintr = 0) {
-        std::lock_guard<std::mutex> lock(mutex);
-        sizes.clear();
-        eintrLeft = eintr;
-    }
-    static std::vector<std::size_t> calls() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return sizes;
-    }
-};
-std::mutex WriteProbe::mutex;
-std::vector<std::size_t> WriteProbe::sizes;
-int WriteProbe::eintrLeft = 0;
+    return ::write(descriptor, data, size);
+}
+void resetWrites(int eintr) {
+    std::lock_guard<std::mutex> lock(g_writesMutex);
+    g_writes.clear();
+    g_eintrLeft = eintr;
+}
+std::vector<std::size_t> writes() {
+    std::lock_guard<std::mutex> lock(g_writesMutex);
+    return g_writes;
+}
 
 std::atomic<int> g_threadStarts{0};
 std::atomic<int> g_failStarts{0};
 int countingThreadStart() {
     ++g_threadStarts;
-    if (g_failStarts > 0) {
-        --g_failStarts;
-        return EAGAIN;
-    }
-    return 0;
+    return g_failStarts > 0 && g_failStarts-- > 0 ? EAGAIN : 0;
 }
 
 class Transport : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(xobtest::waitForWriterIdle());
-        SleepGate::sleeps = 0;
-        SleepGate::closed = false;
-        xob::seams::setSleepHook(&SleepGate::hook);
-        WriteProbe::reset();
-        xob::seams::setWriteHook(&WriteProbe::hook);
+        g_sleeps = 0;
+        g_gateClosed = false;
+        xob::seams::setSleepHook(&gatedSleep);
+        resetWrites(0);
+        xob::seams::setWriteHook(&probedWrite);
         g_threadStarts = 0;
         g_failStarts = 0;
         xob::seams::setThreadStartHook(&countingThreadStart);
@@ -111,7 +98,7 @@ protected:
         SyslogCapture::instance().clear();
     }
     void TearDown() override {
-        SleepGate::closed = false;
+        g_gateClosed = false;
         device.reset();
         xob::seams::setWriteHook(nullptr);
         xob::seams::setThreadStartHook(nullptr);
@@ -142,7 +129,7 @@ TEST_F(Transport, DeliversInOrderOneWritePerRecordAndStampsTheTime) {
     EXPECT_LT((before - stamp) & 0xFFFFFFu, 100u) << "stamped when queued, from the monotonic clock";
 
     EXPECT_TRUE(xobtest::waitForWriterIdle());
-    EXPECT_EQ(WriteProbe::calls(), (std::vector<std::size_t>{20, 10, 13}));
+    EXPECT_EQ(writes(), (std::vector<std::size_t>{20, 10, 13}));
 
     GXob::Init_NavLogfiles();  // three commands, in this order
     EXPECT_EQ(device->take(3), (std::vector<Bytes>{xobtest::initFilesRecord(0x418), xobtest::initFilesRecord(0x426),
@@ -170,22 +157,22 @@ TEST_F(Transport, WriterThreadStartsOnDemandAndAFailedStartIsRetried) {
 
 TEST_F(Transport, InterruptedWriteIsRepeatedUpToTenCalls) {
     // Nine interruptions: the tenth call delivers.
-    WriteProbe::reset(9);
+    resetWrites(9);
     sendTagged(4, 1);
     Bytes record;
     ASSERT_TRUE(device->next(record));
     EXPECT_EQ(record, taggedRecord(4, 1));
     ASSERT_TRUE(xobtest::waitForWriterIdle());
-    EXPECT_EQ(WriteProbe::calls().size(), 10u);
+    EXPECT_EQ(writes().size(), 10u);
 
     // Ten interruptions: given up after the tenth call, silently; the next record goes through.
-    WriteProbe::reset(10);
+    resetWrites(10);
     sendTagged(4, 2);
     sendTagged(4, 3);
     ASSERT_TRUE(device->next(record));
     EXPECT_EQ(record, taggedRecord(4, 3));
     ASSERT_TRUE(xobtest::waitForWriterIdle());
-    EXPECT_EQ(WriteProbe::calls().size(), 11u);
+    EXPECT_EQ(writes().size(), 11u);
     EXPECT_EQ(device->pending(), 0u);
 }
 
@@ -195,7 +182,7 @@ TEST_F(Transport, AbsentDeviceIsRetriedThirtyTimesPerRecordThenGivenUp) {
     sendTagged(5, 1);
     sendTagged(5, 2);
     ASSERT_TRUE(xobtest::waitForWriterIdle());
-    EXPECT_EQ(SleepGate::sleeps, 60);
+    EXPECT_EQ(g_sleeps, 60);
     const std::string expected = "XOB: " + device->path() + ".absent couldn't be opened! Retry in 1 Second...";
     // Lines the capture could not take in time are counted by the library instead.
     const std::size_t lost = SyslogCapture::instance().settle();
@@ -217,9 +204,9 @@ TEST_F(Transport, AbsentDeviceIsRetriedThirtyTimesPerRecordThenGivenUp) {
 TEST_F(Transport, FullRingRefusesAndReportsEachLostEntry) {
     XOB_REQUIRE_SYSLOG();
     removeDevice();
-    SleepGate::closed = true;  // the writer stays on its first record, retrying
+    g_gateClosed = true;  // the writer stays on its first record, retrying
     sendTagged(6, 0);
-    while (SleepGate::sleeps == 0) {
+    while (g_sleeps == 0) {
         std::this_thread::yield();
     }
     // The head record plus 119 more fill the 120 slots; the next two are lost.
@@ -233,7 +220,7 @@ TEST_F(Transport, FullRingRefusesAndReportsEachLostEntry) {
     // Let the device come back: the first record has used up only some attempts, so every queued
     // record is delivered, in order.
     restoreDevice();
-    SleepGate::closed = false;
+    g_gateClosed = false;
     const std::vector<Bytes> records = device->take(120, 10000);
     ASSERT_EQ(records.size(), 120u);
     for (std::uint8_t i = 0; i < 120; ++i) {
@@ -271,10 +258,10 @@ TEST_F(Transport, FileAtTheDevicePathIsNeverWritten) {
     ASSERT_EQ(symlink(file.c_str(), (dir + "/link").c_str()), 0);
     for (const std::string& path : {file, dir + "/link"}) {
         xob::seams::setDevicePath(path.c_str());
-        SleepGate::sleeps = 0;
+        g_sleeps = 0;
         sendTagged(7, 1);
         ASSERT_TRUE(xobtest::waitForWriterIdle());
-        EXPECT_EQ(SleepGate::sleeps, 30) << path << ": every attempt failed";
+        EXPECT_EQ(g_sleeps, 30) << path << ": every attempt failed";
         EXPECT_EQ(GXob::writeSetXobActivFlag(true), -1) << path;
         EXPECT_EQ(GXob::doStop_Flush(), 0) << path;
         std::stringstream after;

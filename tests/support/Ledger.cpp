@@ -27,17 +27,16 @@ namespace xobtest {
 
 namespace {
 
-enum class Pace { Native, Sanitized, Emulated, Soak };
-
-Pace pace() {
-    static const Pace current = [] {
+// 0: native, 1: sanitized, 2: emulated, 3: soak.
+int pace() {
+    static const int current = [] {
         const char* soak = std::getenv("XOBSTRESS_SOAK");
-        if (soak != nullptr && std::strcmp(soak, "1") == 0) return Pace::Soak;
-        if (std::getenv("XOBTEST_EMULATED") != nullptr) return Pace::Emulated;
+        if (soak != nullptr && std::strcmp(soak, "1") == 0) return 3;
+        if (std::getenv("XOBTEST_EMULATED") != nullptr) return 2;
 #ifdef XOBTEST_SANITIZED
-        return Pace::Sanitized;
+        return 1;
 #else
-        return Pace::Native;
+        return 0;
 #endif
     }();
     return current;
@@ -113,12 +112,12 @@ std::string differences(const xob::decoder::DecodedRecord& record, std::uint32_t
 
 std::uint32_t pick(std::uint32_t soak, std::uint32_t native, std::uint32_t sanitized, std::uint32_t emulated) {
     const std::uint32_t values[] = {native, sanitized, emulated, soak};
-    return values[static_cast<int>(pace())];
+    return values[pace()];
 }
 
 const char* paceName() {
     const char* const names[] = {"native", "sanitized", "emulated", "soak"};
-    return names[static_cast<int>(pace())];
+    return names[pace()];
 }
 
 std::uint32_t makeTag(std::uint8_t producer, std::uint32_t sequence) noexcept {
@@ -356,15 +355,6 @@ std::vector<std::uint32_t> Ledger::arrivals(std::uint8_t id) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto found = m_producers.find(id);
     return found == m_producers.end() ? std::vector<std::uint32_t>{} : found->second.arrivals;
-}
-
-std::set<std::uint32_t> Ledger::reportedTags() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::set<std::uint32_t> tags;
-    for (const auto& entry : m_producers) {
-        for (std::uint32_t sequence : entry.second.losses) tags.insert(makeTag(entry.first, sequence));
-    }
-    return tags;
 }
 
 void printFigures(const char* scenario, const Tally& tally, double seconds, const std::string& extra,

@@ -21,20 +21,17 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace xobtest {
 
-// The value for the pace of this run: the soak (XOBSTRESS_SOAK=1, scripts/soak.sh), a plain build,
-// a sanitizer build, or qemu (XOBTEST_EMULATED).
+// The value for this run's pace: soak (XOBSTRESS_SOAK=1), plain, sanitizer build, qemu (XOBTEST_EMULATED).
 std::uint32_t pick(std::uint32_t soak, std::uint32_t native, std::uint32_t sanitized, std::uint32_t emulated);
 const char* paceName();
 
-// Producer ids run from 1 to 254; 255 marks the records the ledger sends itself to find the end of
-// what has arrived.
+// Producer ids run from 1 to 254; 255 marks the collector's own records.
 constexpr std::uint8_t kMarkerProducer = 0xFF;
 constexpr std::uint32_t kSequences = 255u * 255u * 255u;
 std::uint32_t makeTag(std::uint8_t producer, std::uint32_t sequence) noexcept;
@@ -42,8 +39,7 @@ bool splitTag(std::uint32_t tag, std::uint8_t& producer, std::uint32_t& sequence
 // Records the entry of `tag`; allocates nothing (a child forked meanwhile inherits no heap block).
 void sendTagged(std::uint32_t tag) noexcept;
 
-// Entry calls of one producer, begun and returned; counted before and after each call, so that
-// a process that ends in the middle of a call leaves it counted as begun only.
+// Entry calls of one producer, begun and returned (a process may end in the middle of one).
 struct ProducerCount {
     std::atomic<std::uint32_t> attempted{0};
     std::atomic<std::uint32_t> completed{0};
@@ -70,8 +66,7 @@ private:
     std::atomic<bool> m_stop{false};
 };
 
-// The counts of a child process's producers (ids 1 to 254), in a file that the child and its test
-// both map, so that the test knows what was sent even when the child ended in the middle of a call.
+// The counts of a child process, in a file that the child and its test both map.
 struct ChildBoard {
     ProducerCount producers[256];
     std::atomic<std::uint64_t> exitBeganNs;  // CLOCK_MONOTONIC when the child began to exit
@@ -102,7 +97,7 @@ struct Tally {
     std::uint64_t unaccounted = 0;  // neither
     std::uint64_t unaccountedReturned = 0;  // of those, the ones whose call returned
     // Duplicates, reordering, corruption, records never sent, delivered and reported, reported
-    // twice or with another function identifier: each is a fault; the first few are described.
+    // twice or with another function identifier.
     std::uint64_t faults = 0;
     std::string sample;  // the first faults and unaccounted records
 };
@@ -141,7 +136,6 @@ public:
     LogReport close(const std::string& devicePath);
     Tally tally() const;
     std::vector<std::uint32_t> arrivals(std::uint8_t id) const;
-    std::set<std::uint32_t> reportedTags() const;
 
 private:
     struct Producer {
