@@ -20,7 +20,7 @@ programs=(test_stress_transport test_stress_lifetime test_stress_loggers)
 scripts/bootstrap.sh
 cmake -S . -B "$build" -DXOB_WARNINGS_AS_ERRORS=ON -DXOB_BUILD_BENCHMARKS=OFF \
       ${sanitizers:+-DXOB_SANITIZE=$sanitizers} >/dev/null
-cmake --build "$build" -j"$(nproc)" --target "${programs[@]}" xob_stress_child
+cmake --build "$build" -j"$(nproc)" --target "${programs[@]}" xob_test_child
 
 export XOBSTRESS_SOAK=1
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

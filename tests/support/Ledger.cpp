@@ -225,21 +225,25 @@ LogReport readSystemLog(const std::string& devicePath) {
     LogReport report;
     report.linesLost = capture.settle();
     const std::string openFailure = "XOB: " + devicePath + " couldn't be opened! Retry in 1 Second...";
+    // Loss reports name their record by function identifier and ui32Data[0], in exactly this form.
     const std::pair<const char*, const char*> losses[] = {
-        {"full", "XOB: XOB_ThreadCmdQueue is full. LogEntry is Lost! (functionId: '0x"},
-        {"exiting", "XOB: Process is exiting. LogEntry is Lost! (functionId: '0x"},
-        {"mutex", "XOB: Lost Log-Entry, due to Error on Mutex-Lock. (Error: '"}};
+        {"full", "XOB: XOB_ThreadCmdQueue is full. LogEntry is Lost! (functionId: '0x%03X', ui32Data[0]: '0x%08X')"},
+        {"exiting", "XOB: Process is exiting. LogEntry is Lost! (functionId: '0x%03X', ui32Data[0]: '0x%08X')"},
+        {"mutex", "XOB: Lost Log-Entry, due to Error on Mutex-Lock. (Error: '%*d', functionId: '0x%03X', "
+                  "ui32Data[0]: '0x%08X')"}};
     for (const std::string& line : capture.lines()) {
         if (line.compare(0, 4, "XOB:") != 0 || SyslogCapture::isSettleLine(line)) continue;
         unsigned queued = 0;
-        const auto loss = std::find_if(std::begin(losses), std::end(losses), [&line](const auto& format) {
-            return line.compare(0, std::strlen(format.second), format.second) == 0;
-        });
         unsigned functionId = 0;
         unsigned data = 0;
-        const std::size_t named = line.find("functionId: '0x");
-        if (loss != std::end(losses) && named != std::string::npos &&
-            std::sscanf(line.c_str() + named, "functionId: '0x%X', ui32Data[0]: '0x%X'", &functionId, &data) == 2) {
+        char again[256] = "";
+        const auto loss = std::find_if(std::begin(losses), std::end(losses), [&](const auto& format) {
+            if (std::sscanf(line.c_str(), format.second, &functionId, &data) != 2) return false;
+            if (format.first == losses[2].first) return true;  // its error number is not read back
+            std::snprintf(again, sizeof again, format.second, functionId, data);
+            return line == again;
+        });
+        if (loss != std::end(losses)) {
             ++report.lossesBy[loss->first];
             report.losses.emplace_back(functionId, data);
         } else if (line == openFailure) {
