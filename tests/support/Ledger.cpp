@@ -159,11 +159,13 @@ void sendCounted(std::uint8_t producer, ProducerCount& count) noexcept {
 std::uint32_t sendingTag() noexcept { return t_sendingTag; }
 
 Producers::Producers(std::uint8_t firstId, unsigned threads, std::uint32_t each, std::chrono::microseconds gap)
-    : first(firstId), counts(threads) {
+    : first(firstId), counts(threads), slowestNs(threads) {
     for (unsigned i = 0; i < threads; ++i) {
         m_threads.emplace_back([this, i, each, gap] {
             for (std::uint32_t n = 0; n < each && !m_stop; ++n) {
+                const std::uint64_t before = monotonicNs();
                 sendCounted(static_cast<std::uint8_t>(first + i), counts[i]);
+                slowestNs[i] = std::max<std::int64_t>(slowestNs[i], static_cast<std::int64_t>(monotonicNs() - before));
                 if (gap.count() > 0) std::this_thread::sleep_for(gap);
             }
         });

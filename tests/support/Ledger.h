@@ -60,6 +60,7 @@ public:
 
     const std::uint8_t first;
     std::vector<ProducerCount> counts;
+    std::vector<std::atomic<std::int64_t>> slowestNs;  // each producer's slowest entry call
 
 private:
     std::vector<std::thread> m_threads;
