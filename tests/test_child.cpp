@@ -7,13 +7,11 @@
 //       the same without pauses between open attempts; return once the writer has ended (3: not in 20 s)
 //   xob_test_child burst DEVICE BOARD PRODUCERS GAP_US exit|return
 //       PRODUCERS threads (ids 1..) send tagged entries without end; once each has sent 400, the
-//       process ends while they still run: by exit() on a producer thread, or by returning from main
+//       process ends while they still run: by exit() on another thread, or by returning from main
 //   xob_test_child fork DEVICE BOARD PRODUCERS EACH GAP_US CHILDREN CHILD_EACH
 //       PRODUCERS threads send EACH entries while CHILDREN processes are forked one after another;
 //       child c sends CHILD_EACH entries as producer 100 + c and exits
 // BOARD is the file of counts (ChildBoard) that the test reads afterwards.
-#include <xob/GXob.h>
-
 #include "Eventually.h"
 #include "Ledger.h"
 #include "channel/RecordBuilder.h"
@@ -25,6 +23,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace xobtest;
@@ -41,62 +40,32 @@ void send(int count, int payload) {
     }
 }
 
-ChildBoard* g_board = nullptr;
-std::atomic<bool> g_exitNow{false};
-
-void pauseFor(int gapUs) {
-    if (gapUs > 0) std::this_thread::sleep_for(std::chrono::microseconds(gapUs));
-}
-
-int burst(unsigned producers, int gapUs, const std::string& how) {
-    for (unsigned i = 0; i < producers; ++i) {
-        std::thread([i, gapUs, how] {
-            for (;;) {
-                if (i == 0 && how == "exit" && g_exitNow) {
-                    g_board->exitBeganNs = monotonicNs();
-                    std::exit(0);
-                }
-                sendCounted(static_cast<std::uint8_t>(1 + i), g_board->producers[1 + i]);
-                pauseFor(gapUs);
-            }
-        }).detach();
+int burst(ChildBoard& board, unsigned producers, int gapUs, const std::string& how) {
+    // Never joined: the process ends under them.
+    static Producers* const running = new Producers(1, producers, kSequences, std::chrono::microseconds(gapUs), board.producers + 1);
+    static_cast<void>(running);
+    for (unsigned i = 1; i <= producers; ++i) {
+        if (!eventually([&] { return board.producers[i].completed >= 400; }, std::chrono::seconds(60))) return 3;
     }
-    for (unsigned i = 0; i < producers; ++i) {
-        if (!eventually([i] { return g_board->producers[1 + i].completed >= 400; }, std::chrono::seconds(60))) {
-            std::fprintf(stderr, "producer %u did not get going\n", i + 1);
-            return 3;
-        }
-    }
-    if (how == "exit") {
-        g_exitNow = true;
-        for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));  // a producer ends the process
-    }
-    g_board->exitBeganNs = monotonicNs();
+    board.exitBeganNs = monotonicNs();
+    if (how == "exit") std::thread([] { std::exit(0); }).join();
     return 0;
 }
 
-int forkUnderLoad(unsigned producers, std::uint32_t each, int gapUs, unsigned children, std::uint32_t childEach) {
-    std::vector<std::thread> threads;
-    for (unsigned i = 0; i < producers; ++i) {
-        threads.emplace_back([i, each, gapUs] {
-            for (std::uint32_t n = 0; n < each; ++n) {
-                sendCounted(static_cast<std::uint8_t>(1 + i), g_board->producers[1 + i]);
-                pauseFor(gapUs);
-            }
-        });
-    }
+int forkUnderLoad(ChildBoard& board, unsigned producers, std::uint32_t each, int gapUs, unsigned children,
+                  std::uint32_t childEach) {
+    Producers threads(1, producers, each, std::chrono::microseconds(gapUs), board.producers + 1);
     std::vector<pid_t> pids;
     for (unsigned c = 0; c < children; ++c) {
-        pauseFor(static_cast<int>(gapUs * each / (children + 1)));  // spread over the parent's burst
+        // Spread over the parent's burst.
+        std::this_thread::sleep_for(std::chrono::microseconds(gapUs * each / (children + 1)));
         const pid_t pid = fork();
         if (pid == 0) {
-            for (std::uint32_t n = 0; n < childEach; ++n) {
-                sendCounted(static_cast<std::uint8_t>(100 + c), g_board->producers[100 + c]);
-            }
+            for (std::uint32_t n = 0; n < childEach; ++n) sendCounted(static_cast<std::uint8_t>(100 + c), board.producers[100 + c]);
             std::exit(0);
         }
         if (pid > 0) pids.push_back(pid);
-        g_board->forked += pid > 0 ? 1 : 0;
+        board.forked += pid > 0 ? 1 : 0;
     }
     for (const pid_t pid : pids) {
         int status = 0;
@@ -105,12 +74,11 @@ int forkUnderLoad(unsigned producers, std::uint32_t each, int gapUs, unsigned ch
             std::fprintf(stderr, "child %d did not end in time; killed\n", static_cast<int>(pid));
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
-        } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-            ++g_board->cleanChildren;
         }
+        board.cleanChildren += WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 1 : 0;
     }
-    for (std::thread& thread : threads) thread.join();
-    g_board->exitBeganNs = monotonicNs();
+    threads.join();
+    board.exitBeganNs = monotonicNs();
     return 0;
 }
 
@@ -119,28 +87,28 @@ int forkUnderLoad(unsigned producers, std::uint32_t each, int gapUs, unsigned ch
 int main(int argc, char** argv) {
     const std::string mode = argc > 2 ? argv[1] : "";
     xob::seams::setDevicePath(argc > 2 ? argv[2] : nullptr);
-    const auto number = [argv](int at) { return std::atoi(argv[at]); };
+    const auto number = [argv](int at) { return static_cast<unsigned>(std::atoi(argv[at])); };
     if (mode == "send" && (argc == 5 || argc == 6)) {
+        close(STDIN_FILENO);  // the device gets descriptor 0, which is as good as any
         if (argc == 6) {
             // A pause between open attempts long enough that an exit waiting for it shows.
-            g_retrySleepSeconds = static_cast<unsigned>(number(5));
+            g_retrySleepSeconds = number(5);
             xob::seams::setSleepHook(&retrySleep);
         }
-        send(number(3), number(4));
+        send(std::atoi(argv[3]), std::atoi(argv[4]));
         return 0;
     }
     if (mode == "drain" && argc == 5) {
         xob::seams::setSleepHook(&retrySleep);
-        send(number(3), number(4));
+        send(std::atoi(argv[3]), std::atoi(argv[4]));
         return waitForWriterIdle(20000) ? 0 : 3;
     }
-    g_board = argc > 3 ? ChildBoard::map(argv[3], false) : nullptr;
-    if (mode == "burst" && argc == 7 && g_board != nullptr) {
-        return burst(static_cast<unsigned>(number(4)), number(5), argv[6]);
+    ChildBoard* board = argc > 3 ? ChildBoard::map(argv[3], false) : nullptr;
+    if (mode == "burst" && argc == 7 && board != nullptr) {
+        return burst(*board, number(4), std::atoi(argv[5]), argv[6]);
     }
-    if (mode == "fork" && argc == 9 && g_board != nullptr) {
-        return forkUnderLoad(static_cast<unsigned>(number(4)), static_cast<std::uint32_t>(number(5)), number(6),
-                             static_cast<unsigned>(number(7)), static_cast<std::uint32_t>(number(8)));
+    if (mode == "fork" && argc == 9 && board != nullptr) {
+        return forkUnderLoad(*board, number(4), number(5), std::atoi(argv[6]), number(7), number(8));
     }
     std::fprintf(stderr, "usage: %s send|drain|burst|fork DEVICE ... (see its source)\n", argv[0]);
     return 2;

@@ -45,12 +45,10 @@ void SyslogCapture::install() {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, self.m_path.c_str(), sizeof address.sun_path - 1);
-    if (self.m_socket < 0 || bind(self.m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (bind(self.m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         self.m_reason = "cannot bind " + self.m_path + ": " + std::strerror(errno);
-        if (self.m_socket >= 0) {
-            close(self.m_socket);
-            self.m_socket = -1;
-        }
+        close(self.m_socket);  // also when socket() failed: close(-1) does nothing
+        self.m_socket = -1;
         return;
     }
     // The receiver looks at m_stop between reads.
@@ -61,15 +59,11 @@ void SyslogCapture::install() {
 }
 
 SyslogCapture::~SyslogCapture() {
-    if (m_receiver.joinable()) {
-        m_stop = true;
-        m_receiver.join();
-    }
-    if (m_socket >= 0) {
-        close(m_socket);
-        unlink(m_path.c_str());
-        rmdir(m_dir.c_str());
-    }
+    m_stop = true;
+    if (m_receiver.joinable()) m_receiver.join();
+    if (m_socket >= 0) close(m_socket);
+    unlink(m_path.c_str());
+    rmdir(m_dir.c_str());
 }
 
 void SyslogCapture::pause(bool paused) { m_paused = paused; }
@@ -83,9 +77,7 @@ void SyslogCapture::receive() {
             continue;
         }
         const ssize_t got = recv(m_socket, datagram, sizeof datagram, 0);
-        if (got <= 0) {
-            continue;  // the wake-up time-out, or a signal
-        }
+        if (got <= 0) continue;  // the wake-up time-out, or a signal
         const std::string line(datagram, static_cast<std::size_t>(got));
         const std::size_t at = line.find(": ");
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -107,9 +99,7 @@ bool SyslogCapture::isSettleLine(const std::string& line) {
 }
 
 std::size_t SyslogCapture::settle() {
-    if (!available()) {
-        return 0;
-    }
+    if (!available()) return 0;
     const int first = m_markers + 1;
     bool seen = false;
     for (int attempt = 0; attempt < 600 && !seen; ++attempt) {
@@ -134,9 +124,8 @@ std::size_t SyslogCapture::settle() {
     return lost - std::min(lost, markersLost);
 }
 
-std::vector<std::string> SyslogCapture::lines(std::size_t atLeast, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_received.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_lines.size() >= atLeast; });
+std::vector<std::string> SyslogCapture::lines() {
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_lines;
 }
 

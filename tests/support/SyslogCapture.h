@@ -22,7 +22,6 @@ public:
 
     bool available() const { return m_socket >= 0; }
     const std::string& unavailableReason() const { return m_reason; }
-    const std::string& path() const { return m_path; }
 
     // Forgets every line received so far (after settle(), so that no count of lines lost before is
     // left to come).
@@ -33,9 +32,8 @@ public:
     std::size_t settle();
     // True for the lines settle() makes the library write, and for its counts of lost lines.
     static bool isSettleLine(const std::string& line);
-    // The message texts (without priority, time and program name) received so far, waiting up to
-    // `timeoutMs` until there are at least `atLeast` of them.
-    std::vector<std::string> lines(std::size_t atLeast = 0, int timeoutMs = 2000);
+    // The message texts (without priority, time and program name) received so far.
+    std::vector<std::string> lines();
     // How many received lines start with `prefix`, after waiting up to `timeoutMs` for `expected`.
     std::size_t countStartingWith(const std::string& prefix, std::size_t expected = 0, int timeoutMs = 2000);
     // While paused nothing is read: the socket's queue fills up, as behind a stalled log reader.
