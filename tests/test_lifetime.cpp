@@ -15,32 +15,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <functional>
-#include <numeric>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
-#include <string>
+#include <functional>
+#include <numeric>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
-#include <utility>
 
-using xobtest::Bytes;
-using xobtest::DeviceStandIn;
-using xobtest::SyslogCapture;
+using namespace xobtest;
 
 namespace {
 
-// The helper programs end within seconds; 20 s means one has hung.
-xobtest::ChildRun runChild(std::vector<std::string> arguments) {
-    return xobtest::runChild(std::move(arguments), std::chrono::milliseconds(20000));
-}
+const std::chrono::milliseconds kHung(20000);  // the helper programs end within seconds
 
 void sendTagged(std::uint8_t process, std::uint32_t sequence, int payload) {
     static const std::vector<std::uint8_t> filler(2000, 0x5A);
@@ -81,7 +70,7 @@ TEST_F(Lifetime, ExitDeliversWhatTheWriterCanWithinASecondAndReportsTheRest) {
         device->pause(c.stalled);  // stalled: the FIFO fills up and the writer blocks inside write()
         std::vector<std::string> arguments = {XOBTEST_CHILD, "send", c.device};
         arguments.insert(arguments.end(), c.rest.begin(), c.rest.end());
-        const xobtest::ChildRun child = runChild(arguments);
+        const ChildRun child = runChild(arguments, kHung);
         device->pause(false);
         EXPECT_EQ(child.status, 0) << c.name;
         EXPECT_GE(child.elapsed, std::chrono::milliseconds(c.minMs)) << c.name << ": it gave the writer its second";
@@ -89,7 +78,7 @@ TEST_F(Lifetime, ExitDeliversWhatTheWriterCanWithinASecondAndReportsTheRest) {
         const std::size_t count = std::stoul(c.rest[0]);
         const std::vector<Bytes> records = device->take(count, 2000);
         for (std::uint32_t i = 0; i < records.size(); ++i) {
-            EXPECT_EQ(xobtest::le32(records[i], 12), i) << c.name << ": the first records, in order";
+            EXPECT_EQ(le32(records[i], 12), i) << c.name << ": the first records, in order";
         }
         unsigned lost = 0;
         for (const std::string& line : SyslogCapture::instance().lines()) {
@@ -103,18 +92,18 @@ TEST_F(Lifetime, ExitDeliversWhatTheWriterCanWithinASecondAndReportsTheRest) {
 }
 
 TEST_F(Lifetime, UnloadingTheLibraryUnderARunningWriterIsSafe) {
-    const xobtest::ChildRun child = runChild({XOBTEST_UNLOAD_CHILD, XOBTEST_LIBRARY, device->path(), "50"});
+    const ChildRun child = runChild({XOBTEST_UNLOAD_CHILD, XOBTEST_LIBRARY, device->path(), "50"}, kHung);
     ASSERT_EQ(child.status, 0);
     const std::vector<Bytes> records = device->take(50);
     ASSERT_EQ(records.size(), 50u);
-    EXPECT_EQ(records.back(), xobtest::initFilesRecord(49));
+    EXPECT_EQ(records.back(), initFilesRecord(49));
 }
 
 // fork() 200 times while one thread records and another logs system-log lines: the child finds no
 // writer of its parent's, delivers its own record and nothing of its parent's, and never finds a
 // lock that the fork left held (a fork lands inside a line or a record only now and then).
 TEST_F(Lifetime, ForkWhileThreadsRecordAndLogNeverHangsOrDuplicates) {
-    const bool childThreads = xobtest::whyForkedChildrenCannotRun() == nullptr;
+    const bool childThreads = whyForkedChildrenCannotRun() == nullptr;
     std::atomic<bool> stop{false};
     std::thread recording([&stop] {
         for (std::uint32_t i = 0; !stop; ++i) {
@@ -135,10 +124,10 @@ TEST_F(Lifetime, ForkWhileThreadsRecordAndLogNeverHangsOrDuplicates) {
             GXob::writeToXob(&record, -2, false, 0, EDevXob_LogEntry);
             int failures = GXob::getXOBThreadActive() ? 1 : 0;
             if (childThreads) sendTagged(2, i, 10);  // its own writer thread delivers it
-            _exit(failures + (xobtest::waitForWriterIdle(10000) ? 0 : 2));
+            _exit(failures + (waitForWriterIdle(10000) ? 0 : 2));
         }
         int status = 0;
-        if (!xobtest::eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; }, std::chrono::seconds(5))) {
+        if (!eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; }, std::chrono::seconds(5))) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
         }
@@ -151,7 +140,7 @@ TEST_F(Lifetime, ForkWhileThreadsRecordAndLogNeverHangsOrDuplicates) {
     std::vector<std::uint32_t> parent;
     std::vector<std::uint32_t> children;
     Bytes record;
-    while (device->next(record, 1000)) (record[12] == 1 ? parent : children).push_back(xobtest::le32(record, 13));
+    while (device->next(record, 1000)) (record[12] == 1 ? parent : children).push_back(le32(record, 13));
     EXPECT_TRUE(std::adjacent_find(parent.begin(), parent.end(), std::greater_equal<std::uint32_t>()) == parent.end())
         << "the parent's records in order, none twice";
     std::vector<std::uint32_t> expected(childThreads ? 200 : 0);
@@ -164,28 +153,28 @@ TEST_F(Lifetime, ForkWhileThreadsRecordAndLogNeverHangsOrDuplicates) {
 // its write, and no producer may die of it.
 TEST_F(Lifetime, ProducersSurviveTheRecorderDyingUnderTheirBlockedWrites) {
     for (const int how : {SIGKILL, SIGTERM}) {
-        const std::string dir = xobtest::makeTempDir();
+        const std::string dir = makeTempDir();
         const std::string fifo = dir + "/xob";
-        const pid_t recorder = xobtest::startChild({XOBTEST_RECORDER, "--quiet", fifo}, dir + "/recorder.err");
+        const pid_t recorder = startChild({XOBTEST_RECORDER, "--quiet", fifo}, dir + "/recorder.err");
         struct stat status {};
-        ASSERT_TRUE(xobtest::eventually([&] { return stat(fifo.c_str(), &status) == 0 && S_ISFIFO(status.st_mode); }))
+        ASSERT_TRUE(eventually([&] { return stat(fifo.c_str(), &status) == 0 && S_ISFIFO(status.st_mode); }))
             << "the recorder made no FIFO";
         kill(recorder, SIGSTOP);
         std::vector<pid_t> producers;
         for (int p = 0; p < 4; ++p) {
-            producers.push_back(xobtest::startChild({XOBTEST_CHILD, "drain", fifo, "60", "2000"}));
+            producers.push_back(startChild({XOBTEST_CHILD, "drain", fifo, "60", "2000"}));
         }
         // Wait until the FIFO is full: every producer's writer then waits in its write.
         const int peek = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
         int queued = 0;
-        EXPECT_TRUE(xobtest::eventually([&] { return ioctl(peek, FIONREAD, &queued) == 0 && queued >= 60000; }))
+        EXPECT_TRUE(eventually([&] { return ioctl(peek, FIONREAD, &queued) == 0 && queued >= 60000; }))
             << "the producers did not fill the FIFO";
         close(peek);
         kill(recorder, how);
         kill(recorder, SIGCONT);
-        xobtest::finishChild(recorder, std::chrono::milliseconds(10000));
+        finishChild(recorder, std::chrono::milliseconds(10000));
         for (const pid_t producer : producers) {
-            const xobtest::ChildRun run = xobtest::finishChild(producer, std::chrono::milliseconds(20000));
+            const ChildRun run = finishChild(producer, kHung);
             EXPECT_TRUE(run.exited) << "signal " << how << ": a producer was killed; " << run.errors;
             EXPECT_EQ(run.status, 0) << "signal " << how;
         }
@@ -202,15 +191,14 @@ TEST_F(Lifetime, AStalledOrAbsentSystemLogHoldsNothingUp) {
     XOB_REQUIRE_SYSLOG();
     const std::string absentDevice = device->path() + ".absent";
     SyslogCapture::instance().pause(true);
-    const xobtest::ChildRun blocked = runChild({XOBTEST_CHILD, "send", absentDevice, "300", "8", "30"});
+    const ChildRun blocked = runChild({XOBTEST_CHILD, "send", absentDevice, "300", "8", "30"}, kHung);
     SyslogCapture::instance().pause(false);
     EXPECT_EQ(blocked.status, 0) << blocked.errors;
     EXPECT_LT(blocked.elapsed, std::chrono::milliseconds(2000)) << "lines waited for the stalled reader";
 
-    const std::string dir = xobtest::makeTempDir();
-    const xobtest::ChildRun noLog =
-        xobtest::runChild({XOBTEST_CHILD, "send", absentDevice, "1", "8", "30"}, std::chrono::milliseconds(20000),
-                          dir + "/stderr", {"XOBTEST_LOG_SOCKET=" + dir + "/none"});
+    const std::string dir = makeTempDir();
+    const ChildRun noLog = runChild({XOBTEST_CHILD, "send", absentDevice, "1", "8", "30"}, kHung, dir + "/stderr",
+                                    {"XOBTEST_LOG_SOCKET=" + dir + "/none"});
     EXPECT_EQ(noLog.status, 0);
     // The exit report is there; the writer's first attempt may come before it, after it, or (on a
     // slow run) not at all before the process ends.

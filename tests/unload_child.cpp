@@ -10,14 +10,10 @@
 #include <thread>
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s LIBRARY DEVICE COUNT\n", argv[0]);
-        return 2;
-    }
-    void* handle = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+    void* handle = argc == 4 ? dlopen(argv[1], RTLD_NOW | RTLD_LOCAL) : nullptr;
     if (handle == nullptr) {
-        std::fprintf(stderr, "dlopen: %s\n", dlerror());
-        return 3;
+        std::fprintf(stderr, "usage: %s LIBRARY DEVICE COUNT (%s)\n", argv[0], argc == 4 ? dlerror() : "arguments");
+        return 2;
     }
     using SetPath = void (*)(const char*);
     using InitFiles = void (*)(std::uint16_t);
@@ -29,9 +25,7 @@ int main(int argc, char** argv) {
     }
     setPath(argv[2]);
     const int count = std::atoi(argv[3]);
-    for (int i = 0; i < count; ++i) {
-        initFiles(static_cast<std::uint16_t>(i));
-    }
+    for (int i = 0; i < count; ++i) initFiles(static_cast<std::uint16_t>(i));
     dlclose(handle);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     return 0;

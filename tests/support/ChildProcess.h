@@ -32,7 +32,6 @@ pid_t startChild(std::vector<std::string> arguments, const std::string& errorPat
 // outlives the test. With `errorPath`, the child's standard error comes back in `errors`.
 ChildRun finishChild(pid_t pid, std::chrono::milliseconds limit, const std::string& errorPath = "");
 
-// startChild, then finishChild.
 ChildRun runChild(std::vector<std::string> arguments, std::chrono::milliseconds limit,
                   const std::string& errorPath = "", const std::vector<std::string>& environment = {});
 

@@ -19,9 +19,7 @@ std::string makeTempDir() {
     std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/xobtest.XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary directory");
-    }
+    if (mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("cannot create a temporary directory");
     return buffer.data();
 }
 
@@ -31,9 +29,7 @@ bool waitForWriterIdle(int timeoutMs) {
 
 DeviceStandIn::DeviceStandIn() : m_dir(makeTempDir()), m_path(m_dir + "/xob") {
     m_device = new xob::recorder::FifoDevice(m_path);
-    if (!m_device->ok()) {
-        throw std::runtime_error(m_device->error());
-    }
+    if (!m_device->ok()) throw std::runtime_error(m_device->error());
     xob::seams::setDevicePath(m_path.c_str());
     m_reader = std::thread([this] { run(); });
 }
@@ -64,12 +60,9 @@ void DeviceStandIn::run() {
 void DeviceStandIn::pause(bool paused) { m_paused = paused; }
 
 bool DeviceStandIn::next(Bytes& record, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (!m_arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !m_records.empty(); })) {
-        return false;
-    }
-    record = std::move(m_records.front());
-    m_records.pop_front();
+    std::vector<Bytes> taken = take(1, timeoutMs);
+    if (taken.empty()) return false;
+    record = std::move(taken[0]);
     return true;
 }
 
@@ -77,10 +70,7 @@ std::vector<Bytes> DeviceStandIn::take(std::size_t count, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::vector<Bytes> taken;
     std::unique_lock<std::mutex> lock(m_mutex);
-    while (taken.size() < count) {
-        if (!m_arrived.wait_until(lock, deadline, [this] { return !m_records.empty(); })) {
-            break;
-        }
+    while (taken.size() < count && m_arrived.wait_until(lock, deadline, [this] { return !m_records.empty(); })) {
         taken.push_back(std::move(m_records.front()));
         m_records.pop_front();
     }

@@ -21,11 +21,9 @@ inline const char* whyForkedChildrenCannotRun() {
         return "qemu-user cannot start threads in a forked child of a threaded process";
     }
 #if defined(XOBTEST_ADDRESS_SANITIZER)
-    // The AddressSanitizer runtime of GCC 12 does not take its allocator's locks around fork(). A
-    // child forked while another thread of the parent is inside the runtime's allocator inherits
-    // that lock held and blocks forever on its next allocation (seen: the child's new thread stuck
-    // in SizeClassAllocator64::GetFromAllocator, its exit stuck in the leak check). glibc's malloc,
-    // which the library uses outside the sanitizer builds, locks its arenas around fork().
+    // GCC 12's AddressSanitizer runtime does not take its allocator's locks around fork(): a child
+    // forked while another thread allocates inherits that lock held and blocks on its next
+    // allocation. glibc's malloc, used outside the sanitizer builds, locks its arenas around fork().
     return "the AddressSanitizer runtime does not lock its allocator across fork()";
 #else
     return nullptr;

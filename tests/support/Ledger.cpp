@@ -31,8 +31,7 @@ constexpr std::uint8_t kMarkerProducer = 0xFF;
 constexpr std::uint16_t kTaggedId = 0x752;  // SYSHDU_LogEntry
 thread_local std::uint32_t t_sendingTag = 0;
 
-// 0: native, 1: sanitized, 2: emulated, 3: soak.
-int pace() {
+int pace() {  // 0: native, 1: sanitized, 2: emulated, 3: soak
     const char* soak = std::getenv("XOBSTRESS_SOAK");
     if (soak != nullptr && std::strcmp(soak, "1") == 0) return 3;
     if (std::getenv("XOBTEST_EMULATED") != nullptr) return 2;
@@ -124,8 +123,7 @@ void readSystemLog(const std::string& devicePath, LogReport& report) {
 }  // namespace
 
 std::uint32_t pick(std::uint32_t soak, std::uint32_t native, std::uint32_t sanitized, std::uint32_t emulated) {
-    const std::uint32_t values[] = {native, sanitized, emulated, soak};
-    return values[pace()];
+    return std::vector<std::uint32_t>{native, sanitized, emulated, soak}[pace()];
 }
 
 std::uint32_t makeTag(std::uint8_t producer, std::uint32_t sequence) noexcept {
@@ -264,27 +262,24 @@ Tally Ledger::tally() const {
     tally.fault = m_fault;
     for (const auto& entry : m_producers) {
         const Producer& producer = entry.second;
-        const std::string name = "producer " + std::to_string(entry.first) + " #";
         tally.sent += producer.attempted;
         tally.inFlight += producer.attempted - producer.completed;
         std::vector<int> state(producer.attempted, 0);  // 1: arrived, 2: reported lost
-        std::int64_t last = -1;
-        for (std::uint32_t sequence : producer.arrivals) {
-            if (sequence >= state.size() || state[sequence] != 0 || sequence < last) {
-                if (tally.fault.empty()) tally.fault = name + std::to_string(sequence) + " never sent, twice or out of order";
-                continue;
+        std::uint32_t next = 0;
+        // Arrivals must be in order and new; losses must name a record sent that did not arrive.
+        for (const auto& booked : {std::make_pair(&producer.arrivals, 1), std::make_pair(&producer.losses, 2)}) {
+            for (std::uint32_t sequence : *booked.first) {
+                if (sequence >= state.size() || state[sequence] != 0 || (booked.second == 1 && sequence < next)) {
+                    if (tally.fault.empty()) {
+                        tally.fault = "producer " + std::to_string(entry.first) + " #" + std::to_string(sequence) +
+                                      (booked.second == 1 ? " arrived" : " reported lost") + " unsent, twice or late";
+                    }
+                    continue;
+                }
+                state[sequence] = booked.second;
+                next = sequence + 1;
+                ++(booked.second == 1 ? tally.delivered : tally.lost);
             }
-            state[sequence] = 1;
-            ++tally.delivered;
-            last = sequence;
-        }
-        for (std::uint32_t sequence : producer.losses) {
-            if (sequence >= state.size() || state[sequence] != 0) {
-                if (tally.fault.empty()) tally.fault = name + std::to_string(sequence) + " reported lost, but not sent or also arrived";
-                continue;
-            }
-            state[sequence] = 2;
-            ++tally.lost;
         }
         for (std::uint32_t sequence = 0; sequence < state.size(); ++sequence) {
             tally.unaccounted += state[sequence] == 0 ? 1 : 0;

@@ -1,12 +1,8 @@
-// The ledger of tagged records, for the runs under load and faults: what was sent (per producer),
-// what arrived at the device stand-in (decoded by the decoder library), what the system log reports
-// as lost, and the sums that must hold for every run: delivered + reported lost = sent, each record
-// at most once, in its producer's order, as its tag made it.
-//
-// A tagged record is a SYSHDU_LogEntry made from a 32-bit tag alone: the tag leads its first text
-// (producer in the top byte, sequence number in the three below, none of them zero), so each loss
-// report, which prints ui32Data[0], names exactly one record; the texts' lengths and letters and the
-// timestamp (passed as the caller's time) follow from the tag too.
+// The ledger of tagged records for the runs under load and faults: what was sent per producer, what
+// arrived (decoded by the decoder library), what the system log reports lost. A tagged record is a
+// SYSHDU_LogEntry made from a 32-bit tag alone (producer in the top byte, sequence number in the three
+// below, no byte zero): the tag leads its first text, so each loss report, which prints ui32Data[0],
+// names one record; its texts and timestamp follow from the tag too.
 #ifndef XOBTEST_SUPPORT_LEDGER_H
 #define XOBTEST_SUPPORT_LEDGER_H
 
@@ -15,14 +11,10 @@
 #include "Decoder.h"
 
 #include <atomic>
-#include <chrono>
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 namespace xobtest {
 
@@ -34,13 +26,11 @@ constexpr std::uint32_t kSequences = 255u * 255u * 255u;
 std::uint32_t makeTag(std::uint8_t producer, std::uint32_t sequence) noexcept;
 bool splitTag(std::uint32_t tag, std::uint8_t& producer, std::uint32_t& sequence) noexcept;
 
-// Entry calls of one producer, begun and returned (a process may end in the middle of one).
-struct ProducerCount {
+struct ProducerCount {  // entry calls begun and returned (a process may end in the middle of one)
     std::atomic<std::uint32_t> attempted{0};
     std::atomic<std::uint32_t> completed{0};
 };
-// Records the producer's next tagged entry; allocates nothing (a child forked meanwhile inherits no
-// heap block).
+// Records the producer's next tagged entry; allocates nothing.
 void sendCounted(std::uint8_t producer, ProducerCount& count) noexcept;
 // The tag the calling thread is sending through sendCounted (0 outside), for seams inside the call.
 std::uint32_t sendingTag() noexcept;
@@ -102,8 +92,8 @@ public:
     ~Ledger();
     void sent(std::uint8_t id, std::uint32_t attempted, std::uint32_t completed);
     void sent(const Producers& producers);
-    // Waits until the writer is idle and everything delivered is booked (failing the test if not),
-    // reads the system log and books its loss reports.
+    // Waits until everything delivered is booked (failing the test if not), reads the system log and
+    // books its loss reports.
     LogReport close(const std::string& devicePath);
     Tally tally() const;
     std::vector<std::uint32_t> arrivals(std::uint8_t id) const;

@@ -23,21 +23,17 @@ public:
     bool available() const { return m_socket >= 0; }
     const std::string& unavailableReason() const { return m_reason; }
 
-    // Forgets every line received so far (after settle(), so that no count of lines lost before is
-    // left to come).
-    void clear();
+    void clear();  // forgets every line received so far (after settle(): no count of lost lines is left to come)
     // Has the library log a marker line until one arrives, so that every line logged before it is in,
     // or counted lost; returns the lines the library reported lost since the last clear() ("XOB: N
     // system-log lines were lost"), less the markers among them.
     std::size_t settle();
-    // True for the lines settle() makes the library write, and for its counts of lost lines.
-    static bool isSettleLine(const std::string& line);
+    static bool isSettleLine(const std::string& line);  // the markers of settle(), and counts of lost lines
     // The message texts (without priority, time and program name) received so far.
     std::vector<std::string> lines();
     // How many received lines start with `prefix`, after waiting up to `timeoutMs` for `expected`.
     std::size_t countStartingWith(const std::string& prefix, std::size_t expected = 0, int timeoutMs = 2000);
-    // While paused nothing is read: the socket's queue fills up, as behind a stalled log reader.
-    void pause(bool paused);
+    void pause(bool paused);  // nothing is read meanwhile: the queue fills up as behind a stalled reader
 
     ~SyslogCapture();
 
