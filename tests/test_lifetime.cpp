@@ -103,7 +103,7 @@ TEST_F(Lifetime, UnloadingTheLibraryUnderARunningWriterIsSafe) {
 // writer of its parent's, delivers its own record and nothing of its parent's, and never finds a
 // lock that the fork left held (a fork lands inside a line or a record only now and then).
 TEST_F(Lifetime, ForkWhileThreadsRecordAndLogNeverHangsOrDuplicates) {
-    const bool childThreads = whyForkedChildrenCannotRun() == nullptr;
+    const bool childThreads = whyForkedChildrenCannotAllocate() == nullptr;
     std::atomic<bool> stop{false};
     std::thread recording([&stop] {
         for (std::uint32_t i = 0; !stop; ++i) {
