@@ -1,6 +1,7 @@
 #include "Ledger.h"
 
 #include "Eventually.h"
+#include "ForkSupport.h"
 #include "SyslogCapture.h"
 
 #include <xob/GXob.h>
@@ -15,13 +16,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define XOBTEST_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define XOBTEST_SANITIZED 1
-#endif
-#endif
 
 namespace xobtest {
 
@@ -35,7 +29,7 @@ int pace() {  // 0: native, 1: sanitized, 2: emulated, 3: soak
     const char* soak = std::getenv("XOBSTRESS_SOAK");
     if (soak != nullptr && std::strcmp(soak, "1") == 0) return 3;
     if (std::getenv("XOBTEST_EMULATED") != nullptr) return 2;
-#ifdef XOBTEST_SANITIZED
+#if defined(XOBTEST_ADDRESS_SANITIZER) || defined(XOBTEST_THREAD_SANITIZER)
     return 1;
 #else
     return 0;
