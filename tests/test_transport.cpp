@@ -18,10 +18,7 @@
 #include <sstream>
 #include <unistd.h>
 
-using xobtest::Bytes;
-using xobtest::DeviceStandIn;
-using xobtest::SyslogCapture;
-using xobtest::logEntry;
+using namespace xobtest;
 
 namespace {
 
@@ -58,7 +55,7 @@ ssize_t probedWrite(int descriptor, const void* data, std::size_t size) {
 }
 // The sizes written since the last call, once the writer is idle; the next `eintr` writes fail.
 std::vector<std::size_t> writes(int eintr = 0) {
-    EXPECT_TRUE(xobtest::waitForWriterIdle());
+    EXPECT_TRUE(waitForWriterIdle());
     std::lock_guard<std::mutex> lock(g_writesMutex);
     g_eintrLeft = eintr;
     std::vector<std::size_t> sizes;
@@ -76,7 +73,7 @@ int countingThreadStart() {
 class Transport : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(xobtest::waitForWriterIdle());
+        ASSERT_TRUE(waitForWriterIdle());
         g_sleeps = 0;
         g_gateClosed = false;
         xob::seams::setSleepHook(&gatedSleep);
@@ -111,16 +108,16 @@ TEST_F(Transport, DeliversInOrderOneWritePerRecordAndStampsTheTime) {
     const std::vector<Bytes> records = device->take(3);
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0], taggedRecord(1, 1, 0x345678));  // only the low 24 bits of the caller's time
-    EXPECT_EQ(records[1], xobtest::initFilesRecord(0x418));
-    const std::uint32_t stamp = xobtest::le32(records[2], 8);
+    EXPECT_EQ(records[1], initFilesRecord(0x418));
+    const std::uint32_t stamp = le32(records[2], 8);
     EXPECT_EQ(records[2], logEntry(kTestId, stamp, {0xAB}));
     EXPECT_EQ(stamp >> 24, 0u);
     EXPECT_LT((stamp - hundredths) & 0xFFFFFFu, 100u) << "hundredths of the monotonic clock, stamped when queued";
     EXPECT_EQ(writes(), (std::vector<std::size_t>{20, 10, 13}));
 
     GXob::Init_NavLogfiles();  // three commands, in this order
-    EXPECT_EQ(device->take(3), (std::vector<Bytes>{xobtest::initFilesRecord(0x418), xobtest::initFilesRecord(0x426),
-                                                   xobtest::initFilesRecord(0x420)}));
+    EXPECT_EQ(device->take(3), (std::vector<Bytes>{initFilesRecord(0x418), initFilesRecord(0x426),
+                                                   initFilesRecord(0x420)}));
 }
 
 // A writer runs only while records wait: it ends when the ring empties, the next entry starts
@@ -129,7 +126,7 @@ TEST_F(Transport, WriterThreadStartsOnDemandAndAFailedStartIsRetried) {
     XOB_REQUIRE_SYSLOG();
     sendTagged(2, 1);
     EXPECT_EQ(device->take(1), std::vector<Bytes>{taggedRecord(2, 1)});
-    ASSERT_TRUE(xobtest::waitForWriterIdle());
+    ASSERT_TRUE(waitForWriterIdle());
     EXPECT_EQ(g_threadStarts, 1);
 
     g_failStarts = 1;
@@ -138,7 +135,7 @@ TEST_F(Transport, WriterThreadStartsOnDemandAndAFailedStartIsRetried) {
     EXPECT_EQ(SyslogCapture::instance().countStartingWith("XOB: Writer thread couldn't be started (Error: '", 1), 1u);
     sendTagged(3, 2);  // starts the writer, which delivers both
     EXPECT_EQ(device->take(2), (std::vector<Bytes>{taggedRecord(3, 1), taggedRecord(3, 2)}));
-    EXPECT_TRUE(xobtest::waitForWriterIdle());
+    EXPECT_TRUE(waitForWriterIdle());
     EXPECT_EQ(g_threadStarts, 3);
 }
 
@@ -161,7 +158,7 @@ TEST_F(Transport, FullRingRefusesAndReportsEachLostEntry) {
     removeDevice();
     g_gateClosed = true;  // the writer stays on its first record, retrying
     sendTagged(6, 0);
-    ASSERT_TRUE(xobtest::eventually([] { return g_sleeps > 0; }));
+    ASSERT_TRUE(eventually([] { return g_sleeps > 0; }));
     // The head record plus 119 more fill the 120 slots; the next two are lost.
     for (std::uint8_t i = 1; i <= 121; ++i) sendTagged(6, i);
     EXPECT_EQ(SyslogCapture::instance().countStartingWith(
@@ -200,7 +197,7 @@ TEST_F(Transport, PayloadLengthOutsideTheRecordIsRefusedAndReported) {
 // written: the file is byte for byte what it was.
 TEST_F(Transport, AbsentDeviceOrAFileAtItsPathIsRetriedThirtyTimesPerRecordThenGivenUp) {
     XOB_REQUIRE_SYSLOG();
-    const std::string dir = xobtest::makeTempDir();
+    const std::string dir = makeTempDir();
     const std::string content = "root:x:0:0:root:/root:/bin/sh\n";
     std::ofstream(dir + "/passwd") << content;
     ASSERT_EQ(symlink((dir + "/passwd").c_str(), (dir + "/link").c_str()), 0);
@@ -209,7 +206,7 @@ TEST_F(Transport, AbsentDeviceOrAFileAtItsPathIsRetriedThirtyTimesPerRecordThenG
         SyslogCapture::instance().clear();
         g_sleeps = 0;
         sendTagged(5, 1);
-        ASSERT_TRUE(xobtest::waitForWriterIdle());
+        ASSERT_TRUE(waitForWriterIdle());
         EXPECT_EQ(g_sleeps, 30) << path;
         // Lines the capture could not take in time are counted by the library instead.
         const std::size_t lost = SyslogCapture::instance().settle();

@@ -52,40 +52,6 @@ std::uint64_t navigationCalls(unsigned thread, std::uint32_t count) {
     return sent;
 }
 
-std::uint64_t sensorCalls(std::uint32_t count) {
-    XOBLoggerSensor* sensor = XOBLoggerFactory::GetXobLoggerSensor();
-    for (std::uint32_t i = 0; i < count; ++i) {
-        sensor->Sensoric_SensorData_LogEntry(reinterpret_cast<const unsigned char*>("wheel"), static_cast<long>(i));
-    }
-    return count;
-}
-
-std::uint64_t routeCalls(std::uint32_t count) {
-    XOBLoggerRG* route = XOBLoggerFactory::GetXobLoggerRG();
-    CIPtr<dsi::navigation::RouteOptions> options(new dsi::navigation::RouteOptions);
-    options->vignetteCountries = CIPtr<CIArray<int>>(new CIArray<int>{40, 41});
-    for (std::uint32_t i = 0; i < count; ++i) {
-        options->type = static_cast<int>(i % 4);
-        options->dyn = static_cast<int>(i % 3);
-        route->NewRouteCalculation(XOBLog::VGM_COMPACT, options, XOBLog::NSR_TmcRecalculationStart, "A1");
-        route->SetRouteOptions(options);
-        route->FinishNewRouteCalculation();
-        route->RouteGuidanceStopped(static_cast<XOBLog::NavStopReason>(i & 3));
-    }
-    return 3u * count;  // two route starts and a stop
-}
-
-std::uint64_t mapCalls(std::uint32_t count) {
-    XOBLoggerMap* map = XOBLoggerFactory::GetXobLoggerMap();
-    for (std::uint32_t i = 0; i < count; ++i) {
-        map->SetZoomLevelMeters(static_cast<long>(i));
-        map->SetDayNight(static_cast<XOBLog::DayNightSetting>(i & 1));
-        map->SetMapOrientation(static_cast<XOBLog::MapInstance>(0), static_cast<XOBLog::MapOrientation>(i & 3));
-        map->SendUpdate();
-    }
-    return count;
-}
-
 TEST(StressLoggers, AllFourLoggersFromSeveralThreadsWithTheTmcTimerFiring) {
     XOB_REQUIRE_SYSLOG();
     const std::uint32_t calls = pick(1000000, 100000, 30000, 20000);
@@ -115,11 +81,39 @@ TEST(StressLoggers, AllFourLoggersFromSeveralThreadsWithTheTmcTimerFiring) {
             std::this_thread::sleep_for(milliseconds(1));
         }
     });
+    const auto sensorCalls = [&] {
+        XOBLoggerSensor* sensor = XOBLoggerFactory::GetXobLoggerSensor();
+        for (std::uint32_t i = 0; i < calls / 2; ++i) {
+            sensor->Sensoric_SensorData_LogEntry(reinterpret_cast<const unsigned char*>("wheel"), static_cast<long>(i));
+        }
+        return std::uint64_t{calls / 2};
+    };
+    const auto routeCalls = [&] {  // two route starts and a stop each
+        XOBLoggerRG* route = XOBLoggerFactory::GetXobLoggerRG();
+        CIPtr<dsi::navigation::RouteOptions> options(new dsi::navigation::RouteOptions);
+        options->vignetteCountries = CIPtr<CIArray<int>>(new CIArray<int>{40, 41});
+        for (std::uint32_t i = 0; i < calls / 6; ++i) {
+            options->type = static_cast<int>(i % 4);
+            route->NewRouteCalculation(XOBLog::VGM_COMPACT, options, XOBLog::NSR_TmcRecalculationStart, "A1");
+            route->SetRouteOptions(options);
+            route->FinishNewRouteCalculation();
+            route->RouteGuidanceStopped(static_cast<XOBLog::NavStopReason>(i & 3));
+        }
+        return std::uint64_t{3u * (calls / 6)};
+    };
+    const auto mapCalls = [&] {
+        XOBLoggerMap* map = XOBLoggerFactory::GetXobLoggerMap();
+        for (std::uint32_t i = 0; i < calls / 4; ++i) {
+            map->SetZoomLevelMeters(static_cast<long>(i));
+            map->SetDayNight(static_cast<XOBLog::DayNightSetting>(i & 1));
+            map->SetMapOrientation(static_cast<XOBLog::MapInstance>(0), static_cast<XOBLog::MapOrientation>(i & 3));
+            map->SendUpdate();
+        }
+        return std::uint64_t{calls / 4};
+    };
     const std::function<std::uint64_t()> work[kThreads] = {
         [&] { return navigationCalls(0, calls); }, [&] { return navigationCalls(1, calls); },
-        [&] { return navigationCalls(2, calls); }, [&] { return sensorCalls(calls / 2); },
-        [&] { return sensorCalls(calls / 2); },    [&] { return routeCalls(calls / 6); },
-        [&] { return mapCalls(calls / 4); }};
+        [&] { return navigationCalls(2, calls); }, sensorCalls, sensorCalls, routeCalls, mapCalls};
     std::uint64_t sentBy[kThreads] = {};
     std::vector<std::thread> threads;
     std::atomic<unsigned> ready{0};
