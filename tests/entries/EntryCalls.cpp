@@ -133,8 +133,8 @@ const std::map<std::string, EntryCall> s_calls = {
          MapInfo_LogEntry(a.has("info") ? nullptr : &info, true, t);
      }},
     CALL(WatchDogHDU_LogEntry, a.s("first"), a.s("second"),),
-    CALL(MemoryHDU_LogEntry, a.u("bytes"),),
-    CALL(MemoryHDU_VideoRAM_LogEntry, a.u("bytes"),),
+    CALL(MemoryHDU_LogEntry, a.has("bytes") ? a.u("bytes") : a.u("kibibytes") * 1024,),
+    CALL(MemoryHDU_VideoRAM_LogEntry, a.has("bytes") ? a.u("bytes") : a.u("kibibytes") * 1024,),
     CALL(ExceptionHDU_LogEntry, a.s("text"), a.i("first"), a.i("second"), character(a),
          reinterpret_cast<const void*>(static_cast<std::uintptr_t>(std::strtoull(a.s("address"), nullptr, 16))),),
     CALL(DiagnosisHDU_LogEntry, a.s("text"),),
