@@ -1,3 +1,6 @@
+// The call table of the golden records: one entry function per name, its arguments taken from the
+// line's JSON by the names of the fields they become. Where one name has two overloads, the arguments
+// given choose (ONOFFHDU_LogEntry: "event" or "text").
 #include "EntryCalls.h"
 
 #include "Golden.h"

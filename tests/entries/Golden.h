@@ -54,7 +54,8 @@ inline std::vector<std::uint8_t> hexBytes(const std::string& hex) {
     return bytes;
 }
 
-// The cases of the file; an unreadable file or line gives a case whose call is empty.
+// The cases of the file (none if it cannot be read); a line that does not read gives a case whose
+// call is empty.
 inline std::vector<GoldenCase> goldenCases(const char* path) {
     std::vector<GoldenCase> cases;
     std::ifstream in(path);
