@@ -94,10 +94,6 @@ char character(const Args& a) {
     return c.is_number() ? static_cast<char>(c.get<int>()) : c.get<std::string>()[0];
 }
 
-void psd(void (*entry)(unsigned char, const unsigned char*, int, bool, int), Args& a, int t) {
-    entry(static_cast<unsigned char>(a.u("value")), a.bytes("bytes"), a.count("bytes"), true, t);
-}
-
 // CALL(f, arguments,): GXob::f(arguments, true, callerTime).
 #define CALL(entry, ...) {#entry, [](Args& a, int t) { (void)a; GXob::entry(__VA_ARGS__ true, t); }}
 
@@ -171,11 +167,7 @@ const std::map<std::string, EntryCall> s_calls = {
     CALL(Nav_Error_GoogleReportError_LogEntry, a.s("text"),),
     CALL(Nav_Error_ReportError_LogEntry, a.s("text"),),
     // ---- Media ----
-    {"Media_MediaListDump",
-     [](Args& a, int t) {
-         const auto items = list<SMediaListEntry>(a.at("entries"), mediaItem, mediaItem);
-         Media_MediaListDump(data(items), static_cast<unsigned char>(a.count("entries")), true, t);
-     }},
+    CALL(Media_MediaListDump, data(list<SMediaListEntry>(a.at("entries"), mediaItem, mediaItem)), a.count("entries"),),
     CALL(Media_MediaEventOpticalDrive, a.e<MediaEventType>("eventType"), a.e<MediaType>("mediaType"),
          a.u("ui16Value"),),
     CALL(Media_MediaEventExternalDevice, a.u("ui16Value"), a.s("text"), a.s("shortText"),),
@@ -197,27 +189,14 @@ const std::map<std::string, EntryCall> s_calls = {
     CALL(HDU_Media_OpticalDriveSlotState, a.u("ui8Value1"), a.u("ui8Value2"), a.u("ui8Value3"),),
     CALL(HDU_Media_MediaEnginePlaybackStateLogEntry, a.u("ui8Value"), a.e<PlaybackState>("state"), a.i("i32Value"),),
     CALL(HDU_Media_DSIPlaybackStateLogEntry, a.u("ui8Value"), a.e<PlaybackState>("state"),),
-    {"HDU_Media_BrowserChangeFolderLogEntry",
-     [](Args& a, int t) {
-         const auto items = list<SXOBListEntry>(a.at("entries"), folderItem, folderItem);
-         HDU_Media_BrowserChangeFolderLogEntry(a.i("i64Value"), a.u("ui8Value"), a.s("folder"), data(items),
-                                               static_cast<unsigned char>(a.count("entries")), true, t);
-     }},
+    CALL(HDU_Media_BrowserChangeFolderLogEntry, a.i("i64Value"), a.u("ui8Value"), a.s("folder"),
+         data(list<SXOBListEntry>(a.at("entries"), folderItem, folderItem)), a.count("entries"),),
     CALL(HDU_Media_RunModeRequestServiceManagement, a.u("ui32Value"), a.u("ui64Value"),),
     CALL(HDU_Media_RunModeUpdateServiceManagement, a.u("ui64Value"), a.u("ui32Value"),),
     CALL(HDU_Media_FlushRequestServiceManagement,),
     CALL(HDU_Media_FlushResponseServiceManagement, a.b("response"),),
-    {"HDU_Media_ModuleEventWatchdog",
-     [](Args& a, int t) {
-         const nlohmann::json item = {{"ui64Field1", a.u("ui64Field1")}, {"ui32Field2", a.u("ui32Field2")},
-                                      {"ui32Field3", a.u("ui32Field3")}, {"ui8Field4", a.u("ui8Field4")}};
-         HDU_Media_ModuleEventWatchdog(moduleItem(item), true, t);
-     }},
-    {"HDU_Media_ModulesDump",
-     [](Args& a, int t) {
-         const auto items = list<SModuleInfo>(a.at("modules"), moduleItem, moduleItem);
-         HDU_Media_ModulesDump(data(items), static_cast<unsigned char>(a.count("modules")), true, t);
-     }},
+    CALL(HDU_Media_ModuleEventWatchdog, moduleItem(a.all()),),
+    CALL(HDU_Media_ModulesDump, data(list<SModuleInfo>(a.at("modules"), moduleItem, moduleItem)), a.count("modules"),),
     CALL(HDU_Media_MediaEngineAdapterError, a.u("ui8Value"), a.i("i32Value"),),
     CALL(HDU_Media_SystemModeChanged, a.i("i32Mode"),),
     CALL(HDU_Media_MediaLauncherError, a.e<MediaLauncherError>("error"),),
@@ -259,10 +238,10 @@ const std::map<std::string, EntryCall> s_calls = {
     CALL(MostNavGuide_ErrorMsgHDU_LogEntry, a.s("message"),),
     CALL(MostNavGuide_ComBreakdownHDU_LogEntry,),
     CALL(MostNavGuide_SyncRequestHDU_LogEntry, a.e<ESyncRequestResult>("result"),),
-    {"PSD_PSD01_XmitErrorHDU_LogEntry", [](Args& a, int t) { psd(PSD_PSD01_XmitErrorHDU_LogEntry, a, t); }},
-    {"PSD_PSD02_XmitErrorHDU_LogEntry", [](Args& a, int t) { psd(PSD_PSD02_XmitErrorHDU_LogEntry, a, t); }},
-    {"PSD_PSD01_ErrorMsgHDU_LogEntry", [](Args& a, int t) { psd(PSD_PSD01_ErrorMsgHDU_LogEntry, a, t); }},
-    {"PSD_PSD02_ErrorMsgHDU_LogEntry", [](Args& a, int t) { psd(PSD_PSD02_ErrorMsgHDU_LogEntry, a, t); }},
+    CALL(PSD_PSD01_XmitErrorHDU_LogEntry, a.u("value"), a.bytes("bytes"), a.count("bytes"),),
+    CALL(PSD_PSD02_XmitErrorHDU_LogEntry, a.u("value"), a.bytes("bytes"), a.count("bytes"),),
+    CALL(PSD_PSD01_ErrorMsgHDU_LogEntry, a.u("value"), a.bytes("bytes"), a.count("bytes"),),
+    CALL(PSD_PSD02_ErrorMsgHDU_LogEntry, a.u("value"), a.bytes("bytes"), a.count("bytes"),),
     CALL(PSD_GatewayMissingHDU_LogEntry,),
     CALL(PSD_MsgErrorHDU_LogEntry, a.e<PSDSelector>("sub"), a.u("value"), a.bytes("bytes"), a.count("bytes"),),
 };

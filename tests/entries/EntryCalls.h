@@ -27,6 +27,7 @@ public:
     unsigned char* bytes(const char* name);  // from a hex string, exactly as many bytes
     int count(const char* name) const;  // "count" if given, else the size of the block or list `name`
     const nlohmann::json& at(const char* name) const { return m_values.at(name); }
+    const nlohmann::json& all() const { return m_values; }
     template <typename E>
     E e(const char* name) const {
         return static_cast<E>(i(name));
