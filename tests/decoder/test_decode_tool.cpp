@@ -1,6 +1,6 @@
-// xob-decode as a diagnostic engineer runs it: selection by identifier, name and time, several
-// sources, statistics, JSON Lines that validate against the schema, --follow, and the exit status
-// that tells whether the recording is damaged.
+// xob-decode as a diagnostic engineer runs it: selection, several sources, time, statistics, JSON
+// Lines that validate against the schema, --follow, and the exit status.
+#include "ChildProcess.h"
 #include "DeviceStandIn.h"
 #include "Golden.h"
 
@@ -29,24 +29,38 @@ struct ToolRun {
     std::string out;
 };
 
+const Bytes kPrepare = logEntry(0x759, 100, {2, 1});
+const Bytes kMedia = logEntry(0x41B, 200, {23, 0, 0, 1, 2});
+const Bytes kImpossible = {0xFF, 0xFF, 0};
+// The clock wraps between the 2nd and 3rd record; the 5th is stamped a little out of order.
+const Bytes kAcrossTheWrap = logEntry(0x759, 0xFFFF00, {2, 1}) + logEntry(0x759, 0xFFFFF0, {2, 1}) +
+                             logEntry(0x759, 0x10, {2, 1}) + logEntry(0x703, 0x20, {'b', 0, 'a', 0}) +
+                             logEntry(0x759, 0x18, {2, 1});
+
+// The tool runs in a directory of recordings: good.xob, damaged.xob and a.xob (across the wrap).
 class DecodeTool : public testing::Test {
 protected:
-    void SetUp() override { m_dir = xobtest::makeTempDir(); }
+    void SetUp() override {
+        m_dir = xobtest::makeTempDir();
+        write("good.xob", kPrepare + kMedia + logEntry(0x703, 300, {'b', 0, 'a', 0}));
+        write("damaged.xob", kPrepare + kImpossible + kMedia);
+        write("a.xob", kAcrossTheWrap);
+    }
     void TearDown() override { std::system(("rm -rf '" + m_dir + "'").c_str()); }
 
-    std::string write(const std::string& name, const std::string& bytes) {
+    template <typename Contents>
+    std::string write(const std::string& name, const Contents& bytes) {
         const std::string path = m_dir + "/" + name;
         std::FILE* file = std::fopen(path.c_str(), "wb");
         std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
         return path;
     }
-    std::string write(const std::string& name, const Bytes& bytes) { return write(name, std::string(bytes.begin(), bytes.end())); }
 
-    // A shell command's exit status and standard output.
-    static ToolRun shell(const std::string& command) {
+    // A shell command's exit status and standard output, run in the recordings' directory.
+    ToolRun shell(const std::string& command) const {
         ToolRun run{-1, ""};
-        std::FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+        std::FILE* pipe = popen(("cd '" + m_dir + "' && " + command + " 2>/dev/null").c_str(), "r");
         char chunk[4096];
         for (std::size_t got; pipe != nullptr && (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
             run.out.append(chunk, got);
@@ -55,7 +69,7 @@ protected:
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return run;
     }
-    static ToolRun tool(const std::string& arguments) { return shell(std::string(XOBTEST_DECODE_TOOL) + " " + arguments); }
+    ToolRun tool(const std::string& arguments) const { return shell(std::string(XOBTEST_DECODE_TOOL) + " " + arguments); }
 
     std::string m_dir;
 };
@@ -71,51 +85,51 @@ std::vector<nlohmann::json> jsonLines(const std::string& out) {
 
 long lineCount(const std::string& out) { return std::count(out.begin(), out.end(), '\n'); }
 
-const Bytes kPrepare = logEntry(0x759, 100, {2, 1});
-const Bytes kMedia = logEntry(0x41B, 200, {23, 0, 0, 1, 2});
-const Bytes kWatchdog = logEntry(0x703, 300, {'b', 0, 'a', 0});
-const Bytes kImpossible = {0xFF, 0xFF, 0};
-// The clock wraps between the 2nd and 3rd record; the 5th is stamped a little out of order.
-const Bytes kAcrossTheWrap = logEntry(0x759, 0xFFFF00, {2, 1}) + logEntry(0x759, 0xFFFFF0, {2, 1}) +
-                             logEntry(0x759, 0x10, {2, 1}) + logEntry(0x703, 0x20, {'b', 0, 'a', 0}) +
-                             logEntry(0x759, 0x18, {2, 1});
-
-TEST_F(DecodeTool, SelectsByIdentifierAndName) {
-    const std::string good = write("good.xob", kPrepare + kMedia + kWatchdog);
-    EXPECT_EQ(lineCount(tool("--no-header " + good).out), 3);
-    const ToolRun media = tool("--json --id 0x41B " + good);
-    EXPECT_NE(media.out.find(R"("entry":"HDU_Media_SystemModeChanged","fields":{"i32Mode":258})"), std::string::npos);
-    EXPECT_EQ(lineCount(media.out), 1);
-    const ToolRun named = tool("--no-header --name 'Nav_*' --name 'WatchDog*' " + good);
-    EXPECT_NE(named.out.find("Nav_SWDL_Prepare"), std::string::npos);
-    EXPECT_NE(named.out.find("second=\"b\" first=\"a\""), std::string::npos);
-    EXPECT_EQ(named.out.find("HDU_Media"), std::string::npos);
-    const ToolRun decimal = tool("--no-header --id 1881 - < " + good);  // 0x759, from standard input
-    EXPECT_NE(decimal.out.find("Nav_SWDL_Prepare"), std::string::npos);
-    EXPECT_EQ(lineCount(decimal.out), 1);
-    const ToolRun damaged = tool("--damaged --no-header " + write("damaged.xob", kPrepare + kImpossible + kMedia));
-    EXPECT_EQ(damaged.out.rfind("      14  ", 0), 0u);  // the damaged line, at its offset
-    EXPECT_EQ(lineCount(damaged.out), 1);
-}
-
-// 0: well-formed, 1: damage (whatever the selection shows), 2: usage errors and bad patterns.
-TEST_F(DecodeTool, ExitStatusTellsDamageAndUsageErrors) {
-    const std::string good = write("good.xob", kPrepare + kMedia);
-    const std::string damaged = write("damaged.xob", kPrepare + kImpossible + kMedia);
-    const std::pair<std::string, int> cases[] = {
-        {good, 0}, {"--json - < " + good, 0}, {"--quiet " + good, 0}, {"--name '[!]]*' " + good, 0},
-        {damaged, 1}, {"--id 0x41B " + damaged, 1}, {"--quiet " + damaged, 1},
-        {"--id 0x10000 " + good, 2}, {"--no-such-option", 2}, {m_dir + "/missing.xob", 2},
-        {"--name '[Nav_*' " + good, 2}, {"--name 'Nav_\\' " + good, 2}, {"--since 1:00 " + good, 2},
+// Selection, sources and the exit status: 0 well-formed, 1 damage (whatever the selection shows),
+// 2 usage errors and bad patterns. Each case: arguments, status, lines (-1: any) and what some
+// line shows ("\n" starts a line).
+TEST_F(DecodeTool, SelectsAndTellsDamageAndUsageErrorsByItsExitStatus) {
+    const struct {
+        const char* arguments;
+        int status;
+        long lines;
+        std::vector<const char*> shows;
+    } cases[] = {
+        {"--no-header good.xob", 0, 3, {}},
+        {"--json - < good.xob", 0, 3, {R"("entry":"Nav_SWDL_Prepare")"}},
+        {"--json --id 0x41B good.xob", 0, 1, {R"("entry":"HDU_Media_SystemModeChanged","fields":{"i32Mode":258})"}},
+        {"--no-header --name 'Nav_*' --name 'WatchDog*' good.xob", 0, 2, {"Nav_SWDL_Prepare", "second=\"b\" first=\"a\""}},
+        {"--no-header --id 1881 - < good.xob", 0, 1, {"Nav_SWDL_Prepare"}},  // 0x759, from standard input
+        {"--name '[!]]*' good.xob", 0, -1, {"HDU_Media"}},
+        {"--quiet good.xob", 0, 0, {}},
+        {"--no-header a.xob", 0, 5, {" 46:36:12.48  0x703"}},  // the clock across the wrap
+        {"--stats a.xob", 0, -1, {"Nav_SWDL_Prepare"}},
+        {"--damaged --no-header damaged.xob", 1, 1, {"\n      14  "}},  // the damaged line, at its offset
+        {"damaged.xob", 1, -1, {}},
+        {"--id 0x41B damaged.xob", 1, -1, {"HDU_Media_SystemModeChanged"}},
+        {"--quiet damaged.xob", 1, 0, {}},
+        // Several sources: each line names its own, padded to one width.
+        {"--no-header a.xob damaged.xob", 1, 8, {"\na.xob        ", "\ndamaged.xob        14  "}},
+        {"--id 0x10000 good.xob", 2, -1, {}},
+        {"--no-such-option", 2, -1, {}},
+        {"missing.xob", 2, -1, {}},
+        {"--name '[Nav_*' good.xob", 2, -1, {}},
+        {"--name 'Nav_\\' good.xob", 2, -1, {}},
+        {"--since 1:00 good.xob", 2, -1, {}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(tool(c.first).status, c.second) << c.first;
+        const ToolRun run = tool(c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.arguments;
+        if (c.lines >= 0) {
+            EXPECT_EQ(lineCount(run.out), c.lines) << c.arguments << "\n" << run.out;
+        }
+        for (const char* shows : c.shows) {
+            EXPECT_NE(("\n" + run.out).find(shows), std::string::npos) << c.arguments << " shows " << shows << "\n" << run.out;
+        }
     }
-    EXPECT_EQ(tool("--quiet " + good).out, "");
 }
 
 TEST_F(DecodeTool, ElapsedTimeCountsTheClocksWrapsAndSelectsAWindow) {
-    const std::string file = write("wrap.xob", kAcrossTheWrap);
     const std::uint64_t range = 1u << 24;
     const std::pair<const char*, std::vector<std::uint64_t>> cases[] = {
         {"", {0xFFFF00, 0xFFFFF0, range + 0x10, range + 0x20, range + 0x18}},
@@ -125,35 +139,23 @@ TEST_F(DecodeTool, ElapsedTimeCountsTheClocksWrapsAndSelectsAWindow) {
     };
     for (const auto& c : cases) {
         std::vector<std::uint64_t> elapsed;
-        for (const nlohmann::json& line : jsonLines(tool(std::string("--json ") + c.first + " " + file).out)) {
+        for (const nlohmann::json& line : jsonLines(tool(std::string("--json a.xob ") + c.first).out)) {
             elapsed.push_back(line["elapsed"].get<std::uint64_t>());
             EXPECT_EQ(line["timestamp"].get<std::uint64_t>(), elapsed.back() % range);
         }
         EXPECT_EQ(elapsed, c.second) << c.first;
     }
-    EXPECT_NE(tool("--no-header " + file).out.find(" 46:36:12.48  0x703"), std::string::npos);  // the text clock
-}
-
-TEST_F(DecodeTool, SeveralSourcesAreNamedOnEveryLineAndUnwrappedEachOnItsOwn) {
-    const std::string a = write("a.xob", kAcrossTheWrap);
-    const std::string b = write("bb.xob", kPrepare + kImpossible);
-    const ToolRun json = tool("--json " + a + " " + b);
-    EXPECT_EQ(json.status, 1);
-    const std::vector<nlohmann::json> lines = jsonLines(json.out);
-    ASSERT_EQ(lines.size(), 7u);
-    EXPECT_EQ(lines[4]["source"], a);
-    EXPECT_EQ(lines[5]["source"], b);
-    EXPECT_EQ(lines[5]["elapsed"], 100);  // b's clock starts afresh
+    // A second source's clock starts afresh.
+    const std::vector<nlohmann::json> lines = jsonLines(tool("--json a.xob damaged.xob").out);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[4]["source"], "a.xob");
+    EXPECT_EQ(lines[5]["source"], "damaged.xob");
+    EXPECT_EQ(lines[5]["elapsed"], 100);
     EXPECT_EQ(lines[6]["offset"], 14);
-    const ToolRun text = tool("--no-header " + a + " " + b);
-    EXPECT_EQ(text.out.rfind(a + "  ", 0), 0u);
-    EXPECT_NE(text.out.find("\n" + b + "        14  "), std::string::npos);  // names padded to one width
 }
 
 TEST_F(DecodeTool, StatsCountEveryEntryKindPerSourceAndInAll) {
-    const std::string a = write("a.xob", kAcrossTheWrap);
-    const std::string b = write("b.xob", kMedia + kImpossible + kPrepare);
-    const ToolRun run = tool("--stats --json " + a + " " + b);
+    const ToolRun run = tool("--stats --json a.xob damaged.xob");
     EXPECT_EQ(run.status, 1);
     const nlohmann::json stats = nlohmann::json::parse(run.out);
     ASSERT_EQ(stats["sources"].size(), 2u);
@@ -171,15 +173,12 @@ TEST_F(DecodeTool, StatsCountEveryEntryKindPerSourceAndInAll) {
                                               "Nav_SWDL_Prepare 5 70 100 16777240", "WatchDogHDU_LogEntry 1 16 16777248 16777248"}));
     // The first source's Nav_SWDL_Prepare: 4 records over 16777240 - 16776960 hundredths.
     EXPECT_NEAR(stats["sources"][0]["entries"][0]["perMinute"].get<double>(), 4 * 6000.0 / 280, 1e-3);
-    EXPECT_NE(tool("--stats " + a).out.find("Nav_SWDL_Prepare"), std::string::npos);
     const std::vector<nlohmann::json> kinds = jsonLines(tool("--list --json").out);
     const auto media = std::find_if(kinds.begin(), kinds.end(), [](const nlohmann::json& kind) {
         return kind["entry"] == "HDU_Media_SystemModeChanged";
     });
     ASSERT_NE(media, kinds.end());
-    EXPECT_EQ((*media)["functionId"], "0x41B");
-    EXPECT_EQ((*media)["sub"], 23);
-    EXPECT_EQ((*media)["fields"], nlohmann::json::array({"i32Mode"}));
+    EXPECT_EQ(*media, nlohmann::json::parse(R"({"entry":"HDU_Media_SystemModeChanged","functionId":"0x41B","sub":23,"fields":["i32Mode"]})"));
 }
 
 // Every line written for the golden records, control records and damage validates against
@@ -193,14 +192,15 @@ TEST_F(DecodeTool, JsonLinesValidateAgainstTheSchema) {
         records += c.records ? 1 : 0;
     }
     const std::string validate = std::string("/usr/bin/python3 ") + XOBTEST_VALIDATE_JSONL + " " + XOBTEST_JSONL_SCHEMA;
-    const ToolRun valid = shell(std::string(XOBTEST_DECODE_TOOL) + " --json " + write("all.xob", stream) + " | " + validate);
+    write("all.xob", stream);
+    const ToolRun valid = shell(std::string(XOBTEST_DECODE_TOOL) + " --json all.xob | " + validate);
     EXPECT_EQ(valid.status, 0);
     EXPECT_EQ(valid.out, std::to_string(records) + " lines valid\n");
     const std::string wrong = R"({"offset":0,"size":14,"command":"LogEntry","commandCode":8,"timestamp":1,)"
                               R"("clock":"0:00:00.01","functionId":"0x759","sub":2,"entry":"Nav_SWDL_Prepare",)"
                               R"("fields":{"component":"1"},"undecoded":null,"damage":[],"elapsed":1,"source":"-","schema":1})";
-    EXPECT_EQ(shell(validate + " < " + write("wrong.jsonl", wrong + "\n")).status, 1);
-    EXPECT_EQ(shell(validate + " < " + write("bare.jsonl", std::string(R"({"component":1})" "\n"))).status, 1);
+    EXPECT_EQ(shell("echo '" + wrong + "' | " + validate).status, 1);
+    EXPECT_EQ(shell(R"(echo '{"component":1}' | )" + validate).status, 1);
 }
 
 // --follow: records appended to the file while the decoder runs come out as they arrive, a record
@@ -209,14 +209,8 @@ TEST_F(DecodeTool, FollowPrintsRecordsAppendedToAGrowingFile) {
     const std::string path = write("growing.xob", kPrepare);
     int out[2];
     ASSERT_EQ(pipe(out), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        dup2(out[1], 1);
-        close(out[0]);
-        execl(XOBTEST_DECODE_TOOL, XOBTEST_DECODE_TOOL, "--follow", "--no-header", path.c_str(), (char*)nullptr);
-        _exit(127);
-    }
+    const pid_t child = xobtest::startChild({XOBTEST_DECODE_TOOL, "--follow", "--no-header", path}, "", {}, out[1]);
+    ASSERT_GT(child, 0);
     close(out[1]);
     std::string seen;
     const auto waitForLines = [&](long lines, int polls = 100) {
@@ -240,10 +234,9 @@ TEST_F(DecodeTool, FollowPrintsRecordsAppendedToAGrowingFile) {
     EXPECT_EQ(waitForLines(2), 2);
     EXPECT_NE(seen.find("HDU_Media_SystemModeChanged"), std::string::npos);
     kill(child, SIGINT);
-    int status = 0;
-    waitpid(child, &status, 0);
+    const xobtest::ChildRun run = xobtest::finishChild(child, std::chrono::seconds(10));
     close(out[0]);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(run.exited && run.status == 0) << run.status;
 }
 
 }  // namespace

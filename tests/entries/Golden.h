@@ -1,6 +1,6 @@
-// The golden records of tests/entries/records.golden: per line, a call of the table in
-// EntryCalls.cpp, its arguments and the whole record the device receives for it (or "none").
-// Texts written "c*N" stand for N copies of the character c.
+// The golden records of tests/entries/records.golden: per line, an entry call (EntryCalls.cpp), its
+// arguments and the whole record the device receives for it (or "none"). Texts written "c*N" stand
+// for N copies of the character c.
 #ifndef XOB_TESTS_ENTRIES_GOLDEN_H
 #define XOB_TESTS_ENTRIES_GOLDEN_H
 
@@ -20,13 +20,13 @@ constexpr int kGoldenTime = 0x123456;
 struct GoldenCase {
     std::string line;  // for failure messages
     std::string call;
-    nlohmann::json args;
+    nlohmann::ordered_json args;  // in the order of the call's parameters
     bool roundTrip = false;  // "<->": decoded, the record gives back the arguments (texts as far as kept)
     bool records = false;    // false: "none", the call records nothing
     std::vector<std::uint8_t> bytes;
 };
 
-inline void expandRepeats(nlohmann::json& value) {
+inline void expandRepeats(nlohmann::ordered_json& value) {
     if (value.is_structured()) {
         for (auto& item : value) {
             expandRepeats(item);
@@ -69,7 +69,7 @@ inline std::vector<GoldenCase> goldenCases(const char* path) {
         const std::size_t json = line.find(' ');
         if (arrow != std::string::npos && json < arrow) {
             c.roundTrip = line[arrow - 1] == '<';
-            c.args = nlohmann::json::parse(line.substr(json, arrow - json - (c.roundTrip ? 1 : 0)), nullptr, false);
+            c.args = nlohmann::ordered_json::parse(line.substr(json, arrow - json - (c.roundTrip ? 1 : 0)), nullptr, false);
             const std::string record = line.substr(arrow + 3);
             c.records = record != "none";
             c.bytes = c.records ? hexBytes(record) : std::vector<std::uint8_t>{};
@@ -82,6 +82,10 @@ inline std::vector<GoldenCase> goldenCases(const char* path) {
     }
     return cases;
 }
+
+// Makes the call `name` with `args` and (true, callerTime); false for an unknown call or arguments
+// that do not fit its parameters.
+bool makeCall(const std::string& name, const nlohmann::ordered_json& args, int callerTime);
 
 }  // namespace xobtest
 

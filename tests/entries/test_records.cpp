@@ -1,7 +1,6 @@
 // Every golden record (records.golden), byte for byte: the call of each line is made with the
 // golden caller time, then a marker entry, and everything that reaches the device up to the marker
 // must be the line's record, or nothing where the line says "none".
-#include "EntryCalls.h"
 #include "Golden.h"
 
 #include "DeviceStandIn.h"
@@ -21,10 +20,7 @@ TEST(GoldenRecords, EveryCallSendsExactlyItsRecord) {
     int markerTime = 0x200000;  // a fresh one per call: a stray record of one call cannot pass for another's
     for (const xobtest::GoldenCase& c : cases) {
         SCOPED_TRACE(c.line);
-        const auto call = xobtest::entryCalls().find(c.call);
-        ASSERT_NE(call, xobtest::entryCalls().end()) << "no such call";
-        xobtest::Args args(c.args);
-        call->second(args, xobtest::kGoldenTime);
+        EXPECT_TRUE(xobtest::makeCall(c.call, c.args, xobtest::kGoldenTime)) << "no such call, or arguments that do not fit it";
         GXob::GoogleNav_StartRGHDU_LogEntry(true, ++markerTime);
         const xobtest::Bytes marker = xobtest::logEntry(0x756, static_cast<std::uint32_t>(markerTime), {1});
         std::string received;
