@@ -118,9 +118,10 @@ TEST_P(DamagedInput, GivesTheSameLinesHoweverItIsCut) {
 }
 
 const DamageCase kCases[] = {
-    {"ImpossibleLengthFindsTheNextRecord", Bytes{0xFF, 0xFF, 0, 0, 8, 0} + kPrepare,
+    {"ImpossibleLengthFindsTheNextRecord", Bytes{0xFF, 0xFF, 0, 0, 8, 0} + Bytes{6, 0, 0, 0, 10, 0, 3, 0} + kPrepare,
      {{0, 6, "?", "impossible length field 65535", "skipped 6 bytes to the next well-formed record at offset 6"},
-      {6, 14, "Nav_SWDL_Prepare", nullptr, "component=1"}}},
+      {6, 8, "FlushFilesReady", nullptr, "status=3"},
+      {14, 14, "Nav_SWDL_Prepare", nullptr, "component=1"}}},
     {"LengthShorterThanAHeader", kPrepare + Bytes{2, 0, 0xAA, 0xBB} + kStop,
      {{0, 14, "Nav_SWDL_Prepare", nullptr, nullptr},
       {14, 4, "?", "impossible length field 2", "undecoded=[02 00 AA BB]"},
@@ -138,11 +139,13 @@ const DamageCase kCases[] = {
     {"LengthPastTheEndGoesOnWithTheNextRecord", withLength(kPrepare, 200) + kStop,
      {{0, 14, "Nav_SWDL_Prepare", "continuing at the next well-formed record at offset 14", nullptr},
       {14, 8, "StopFlush", nullptr, nullptr}}},
+    {"LengthPastTheEndNextRecordOneByteOn", Bytes{6} + kStop,
+     {{0, 1, "?", "continuing at the next well-formed record at offset 1", nullptr}, {1, 8, "StopFlush", nullptr, nullptr}}},
     {"PayloadShorterThanItsLayout", logEntry(0x418, 5, {1, 2, 'a', 0, 'b', 0, 2, 0}) + kStop,
      {{0, 20, "Nav_StartRGHDU_LogEntry", "payload ends inside field 'reason'", "tmcStation=\"b\" undecoded=[02 00]"},
       {20, 8, "StopFlush", nullptr, nullptr}}},
-    {"UnknownFunctionIdentifier", logEntry(0x999, 1, {1, 2, 3}) + kStop,
-     {{0, 15, "?", "unknown function identifier 0x999", "undecoded=[01 02 03]"}, {15, 8, "StopFlush", nullptr, nullptr}}},
+    {"UnknownFunctionIdentifierLongLine", logEntry(0x999, 1, Bytes{1, 2} + Bytes(2000, 0xAB)) + kStop,
+     {{0, 2014, "?", "unknown function identifier 0x999", "undecoded=[01 02 AB AB"}, {2014, 8, "StopFlush", nullptr, nullptr}}},
     {"UnknownSubIdentifier", logEntry(0x418, 1, {9, 1}),
      {{0, 14, "?", "unknown sub-identifier 9 of function identifier 0x418", nullptr}}},
     {"EmptyPayloadOfAFamilyWithSubIdentifiers", logEntry(0x418, 1, {}),

@@ -64,6 +64,7 @@ TEST(DecoderOutput, TextLineNamesEveryFieldUnderAlignedColumns) {
     // Other commands line up the same way; a value the library has no name for stays a number.
     const std::string init = textLine(decode({8, 0, 0, 0, 4, 0, 3, 5, 0x26, 4}));
     EXPECT_EQ(init.substr(header.find("fields")), "filesOf=0x426");
+    EXPECT_EQ(init.find("0x503"), header.find("id"));
     Bytes unnamed = kStartRG;
     unnamed[unnamed.size() - 4] = 7;
     EXPECT_NE(textLine(decode(unnamed)).find(" reason=7"), std::string::npos);
