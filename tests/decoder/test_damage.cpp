@@ -65,15 +65,7 @@ std::vector<DamageCase> damageCases() {
             l.shows = l.shows.substr(l.shows.find_first_not_of(' ') == std::string::npos ? l.shows.size() : 1);
             cases.back().lines.push_back(l);
         } else if (!text.empty() && text[0] != '#') {
-            cases.push_back({text.substr(0, text.find(':')), {}, {}});
-            line.ignore(text.size(), ':');
-            for (std::string bytes; line >> bytes;) {  // XX*N: N bytes XX
-                const std::size_t star = bytes.find('*');
-                const Bytes run = xobtest::hexBytes(bytes.substr(0, star));
-                for (unsigned long n = star == std::string::npos ? 1 : std::stoul(bytes.substr(star + 1)); n > 0; --n) {
-                    cases.back().stream = cases.back().stream + run;
-                }
-            }
+            cases.push_back({text.substr(0, text.find(':')), xobtest::hexBytes(text.substr(text.find(':') + 1)), {}});
         }
     }
     return cases;

@@ -158,6 +158,21 @@ bool call(const Json& args, int callerTime) {
     return callWith(entry, args, callerTime, std::make_index_sequence<arguments(entry)>());
 }
 
+// The sensor data as a text; the profile's four texts one after the other in one buffer.
+void sensorData(const char* data, int count, bool, int callerTime) noexcept {
+    Sensoric_SensorData_LogEntry(reinterpret_cast<const unsigned char*>(data), count, true, callerTime);
+}
+void setProfile(char* name, unsigned char value1, eWlanOpMode opMode, unsigned char value2, eWlanAuth auth, eWlanEnc enc,
+                unsigned char value3, const char* text1, const char* text2, const char* text3, const char* text4, bool,
+                int callerTime) noexcept {
+    std::string texts;
+    for (const char* text : {text1, text2, text3, text4}) {
+        texts += text != nullptr ? text + std::string(1, '\0') : "";
+    }
+    WLAN_SetProfile_LogEntry(name, value1, opMode, value2, auth, enc, value3, text1 != nullptr ? &texts[0] : nullptr,
+                             true, callerTime);
+}
+
 using Call = bool (*)(const Json& args, int callerTime);
 #define E(entry) {#entry, &call<&GXob::entry>}
 
@@ -192,45 +207,17 @@ const std::map<std::string, Call> s_calls = {
     // The memory entries take bytes; a line may give the kibibytes their record keeps.
     {"MemoryHDU_LogEntry", [](const Json& a, int t) { MemoryHDU_LogEntry(a.value("bytes", a.value("kibibytes", 0ull) * 1024), true, t); return true; }},
     {"MemoryHDU_VideoRAM_LogEntry", [](const Json& a, int t) { MemoryHDU_VideoRAM_LogEntry(a.value("bytes", a.value("kibibytes", 0ull) * 1024), true, t); return true; }},
-    // The sensor data is a text; the map information a struct; ONOFFHDU_LogEntry an event or a text.
-    {"Sensoric_SensorData_LogEntry", [](const Json& a, int t) {
-         Sensoric_SensorData_LogEntry(reinterpret_cast<const unsigned char*>(a.at("data").get<std::string>().c_str()), a.at("count").get<int>(), true, t);
-         return true;
-     }},
-    {"MapInfo_LogEntry", [](const Json& a, int t) {
-         if (a.contains("info")) {  // null
-             MapInfo_LogEntry(nullptr, true, t);
-             return true;
-         }
+    {"Sensoric_SensorData_LogEntry", &call<&sensorData>}, {"WLAN_SetProfile_LogEntry", &call<&setProfile>},
+    {"MapInfo_LogEntry", [](const Json& a, int t) {  // the struct's members in order, or "info": null
          Reader r{a};
-         const map_info_t info{Next{r}, Next{r}, Next{r}, Next{r}, Next{r}, Next{r}, Next{r}, Next{r},
-                               Next{r}, Next{r}, Next{r}, Next{r}, Next{r}, Next{r}, Next{r}, Next{r}};
-         MapInfo_LogEntry(&info, true, t);
-         return r.next == a.end();
+         const map_info_t info = a.contains("info") ? map_info_t{} : map_info_t{Next{r}, Next{r}, Next{r}, Next{r},
+             Next{r}, Next{r}, Next{r}, Next{r}, Next{r}, Next{r}, Next{r}, Next{r}, Next{r}, Next{r}, Next{r}, Next{r}};
+         MapInfo_LogEntry(a.contains("info") ? nullptr : &info, true, t);
+         return r.next == a.end() || a.contains("info");
      }},
-    {"ONOFFHDU_LogEntry", [](const Json& a, int t) {
+    {"ONOFFHDU_LogEntry", [](const Json& a, int t) {  // an event or a text
          return a.contains("event") ? call<static_cast<void (*)(OocXobEvent, bool, int) noexcept>(&ONOFFHDU_LogEntry)>(a, t)
                                     : call<static_cast<void (*)(const char*, bool, int) noexcept>(&ONOFFHDU_LogEntry)>(a, t);
-     }},
-    // The four texts follow each other in one buffer.
-    {"WLAN_SetProfile_LogEntry", [](const Json& a, int t) {
-         std::string texts;
-         for (const char* name : {"text1", "text2", "text3", "text4"}) {
-             texts += a.contains(name) && !a[name].is_null() ? a[name].get<std::string>() + '\0' : "";
-         }
-         Reader r{a};
-         const Arg<char*> name(r);
-         const struct {  // read in order
-             unsigned char value1;
-             eWlanOpMode opMode;
-             unsigned char value2;
-             eWlanAuth auth;
-             eWlanEnc enc;
-             unsigned char value3;
-         } v{Next{r}, Next{r}, Next{r}, Next{r}, Next{r}, Next{r}};
-         WLAN_SetProfile_LogEntry(name.get(), v.value1, v.opMode, v.value2, v.auth, v.enc, v.value3,
-                                  a.at("text1").is_null() ? nullptr : &texts[0], true, t);
-         return true;
      }},
 };
 

@@ -8,7 +8,9 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <algorithm>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,16 +42,16 @@ inline void expandRepeats(nlohmann::ordered_json& value) {
     }
 }
 
+// Hex digits, spaces between groups for reading; a group XX*N is N bytes XX.
 inline std::vector<std::uint8_t> hexBytes(const std::string& hex) {
     std::vector<std::uint8_t> bytes;
-    std::string digits;
-    for (const char c : hex) {
-        if (c != ' ') {
-            digits += c;
+    std::istringstream in(hex);
+    for (std::string group; in >> group;) {
+        const std::size_t star = group.find('*');
+        for (std::size_t i = 0; i + 1 < std::min(star, group.size()); i += 2) {
+            bytes.insert(bytes.end(), star == std::string::npos ? 1 : std::stoul(group.substr(star + 1)),
+                         static_cast<std::uint8_t>(std::stoul(group.substr(i, 2), nullptr, 16)));
         }
-    }
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        bytes.push_back(static_cast<std::uint8_t>(std::strtoul(digits.substr(i, 2).c_str(), nullptr, 16)));
     }
     return bytes;
 }
