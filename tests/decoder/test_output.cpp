@@ -87,13 +87,7 @@ TEST(DecoderOutput, ListsBytesAndFlagsReadAsTheyWereRecorded) {
 
 TEST(DecoderOutput, JsonHasStableKeysAndTypedValues) {
     const auto json = jsonRecord(decode(kStartRG, 10));
-    std::vector<std::string> keys;
-    for (const auto& item : json.items()) {
-        keys.push_back(item.key());
-    }
-    EXPECT_EQ(keys, (std::vector<std::string>{"offset", "size", "command", "commandCode", "timestamp", "clock",
-                                              "functionId", "sub", "entry", "fields", "undecoded", "damage"}));
-    EXPECT_EQ(json.dump(),
+    EXPECT_EQ(json.dump(),  // the keys in this order
               R"({"offset":10,"size":33,"command":"LogEntry","commandCode":8,"timestamp":123456,)"
               R"("clock":"0:20:34.56","functionId":"0x418","sub":1,"entry":"Nav_StartRGHDU_LogEntry",)"
               R"("fields":{"voiceGuidanceMode":2,"voiceGuidanceModeName":"VGM_TRAFFIC","routeOptions":"type=1","tmcStation":"Station","reason":2,)"

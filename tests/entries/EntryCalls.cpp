@@ -79,8 +79,8 @@ struct Arg {  // numbers
     explicit Arg(Reader& r) : value(r.number<T>()) {}
     T get() const { return value; }
 };
-template <>
-struct Arg<const char*> {
+template <typename C>
+struct Arg<C*, std::enable_if_t<std::is_same<std::remove_const_t<C>, char>::value>> {
     std::unique_ptr<std::string> text;
     explicit Arg(Reader& r) {
         const Json& value = r.take();
@@ -89,18 +89,14 @@ struct Arg<const char*> {
     char* get() const { return text ? &(*text)[0] : nullptr; }
 };
 template <>
-struct Arg<char*> : Arg<const char*> {
-    using Arg<const char*>::Arg;
-};
-template <>
 struct Arg<const void*> {
     const void* value;
     explicit Arg(Reader& r)
         : value(reinterpret_cast<const void*>(std::strtoull(r.take().get<std::string>().c_str(), nullptr, 16))) {}
     const void* get() const { return value; }
 };
-template <>
-struct Arg<const unsigned char*> {  // exactly as long as the block (ASan sees a read beyond it)
+template <typename C>
+struct Arg<C*, std::enable_if_t<std::is_same<std::remove_const_t<C>, unsigned char>::value>> {  // exactly as long as the block (ASan sees a read beyond it)
     std::unique_ptr<unsigned char[]> bytes;
     explicit Arg(Reader& r) {
         const Json& value = r.take();
@@ -110,10 +106,6 @@ struct Arg<const unsigned char*> {  // exactly as long as the block (ASan sees a
         r.size = static_cast<long long>(block.size());
     }
     unsigned char* get() const { return bytes.get(); }
-};
-template <>
-struct Arg<unsigned char*> : Arg<const unsigned char*> {
-    using Arg<const unsigned char*>::Arg;
 };
 template <typename Item>
 struct Arg<const Item*, std::enable_if_t<std::is_class<Item>::value>> {
