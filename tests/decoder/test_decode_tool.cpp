@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <poll.h>
 #include <sstream>
 #include <string>
@@ -85,48 +86,27 @@ std::vector<nlohmann::json> jsonLines(const std::string& out) {
 
 long lineCount(const std::string& out) { return std::count(out.begin(), out.end(), '\n'); }
 
-// Selection, sources and the exit status: 0 well-formed, 1 damage (whatever the selection shows),
-// 2 usage errors and bad patterns. Each case: arguments, status, lines (-1: any) and what some
-// line shows ("\n" starts a line).
+// The cases of tool.cases: exit status, lines and parts of the output of each run.
 TEST_F(DecodeTool, SelectsAndTellsDamageAndUsageErrorsByItsExitStatus) {
-    const struct {
-        const char* arguments;
-        int status;
-        long lines;
-        std::vector<const char*> shows;
-    } cases[] = {
-        {"--no-header good.xob", 0, 3, {}},
-        {"--json - < good.xob", 0, 3, {R"("entry":"Nav_SWDL_Prepare")"}},
-        {"--json --id 0x41B good.xob", 0, 1, {R"("entry":"HDU_Media_SystemModeChanged","fields":{"i32Mode":258})"}},
-        {"--no-header --name 'Nav_*' --name 'WatchDog*' good.xob", 0, 2, {"Nav_SWDL_Prepare", "second=\"b\" first=\"a\""}},
-        {"--no-header --id 1881 - < good.xob", 0, 1, {"Nav_SWDL_Prepare"}},  // 0x759, from standard input
-        {"--name '[!]]*' good.xob", 0, -1, {"HDU_Media"}},
-        {"--quiet good.xob", 0, 0, {}},
-        {"--no-header a.xob", 0, 5, {" 46:36:12.48  0x703"}},  // the clock across the wrap
-        {"--stats a.xob", 0, -1, {"Nav_SWDL_Prepare"}},
-        {"--damaged --no-header damaged.xob", 1, 1, {"\n      14  "}},  // the damaged line, at its offset
-        {"damaged.xob", 1, -1, {}},
-        {"--id 0x41B damaged.xob", 1, -1, {"HDU_Media_SystemModeChanged"}},
-        {"--quiet damaged.xob", 1, 0, {}},
-        // Several sources: each line names its own, padded to one width.
-        {"--no-header a.xob damaged.xob", 1, 8, {"\na.xob        ", "\ndamaged.xob        14  "}},
-        {"--id 0x10000 good.xob", 2, -1, {}},
-        {"--no-such-option", 2, -1, {}},
-        {"missing.xob", 2, -1, {}},
-        {"--name '[Nav_*' good.xob", 2, -1, {}},
-        {"--name 'Nav_\\' good.xob", 2, -1, {}},
-        {"--since 1:00 good.xob", 2, -1, {}},
-    };
-    for (const auto& c : cases) {
-        const ToolRun run = tool(c.arguments);
-        EXPECT_EQ(run.status, c.status) << c.arguments;
-        if (c.lines >= 0) {
-            EXPECT_EQ(lineCount(run.out), c.lines) << c.arguments << "\n" << run.out;
+    std::ifstream in(XOBTEST_TOOL_CASES);
+    int cases = 0;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        int status = -1;
+        std::string lines, arguments;
+        if (line.empty() || line[0] == '#' || !(fields >> status >> lines) || !std::getline(fields, arguments)) {
+            continue;
         }
-        for (const char* shows : c.shows) {
-            EXPECT_NE(("\n" + run.out).find(shows), std::string::npos) << c.arguments << " shows " << shows << "\n" << run.out;
+        const std::size_t arrow = arguments.find(" => ");
+        const ToolRun run = tool(arguments.substr(0, arrow));
+        EXPECT_EQ(run.status, status) << line;
+        EXPECT_TRUE(lines == "-" || lineCount(run.out) == std::stol(lines)) << line << "\n" << run.out;
+        for (const auto& part : arrow == std::string::npos ? nlohmann::json::array() : nlohmann::json::parse(arguments.substr(arrow + 4))) {
+            EXPECT_NE(("\n" + run.out).find(part.get<std::string>()), std::string::npos) << line << "\n" << run.out;
         }
+        ++cases;
     }
+    EXPECT_GE(cases, 20);
 }
 
 TEST_F(DecodeTool, ElapsedTimeCountsTheClocksWrapsAndSelectsAWindow) {
