@@ -101,37 +101,14 @@ TEST_F(DecodeTool, SelectsAndTellsDamageAndUsageErrorsByItsExitStatus) {
         const ToolRun run = tool(arguments.substr(0, arrow));
         EXPECT_EQ(run.status, status) << line;
         EXPECT_TRUE(lines == "-" || lineCount(run.out) == std::stol(lines)) << line << "\n" << run.out;
+        std::size_t at = 0;
         for (const auto& part : arrow == std::string::npos ? nlohmann::json::array() : nlohmann::json::parse(arguments.substr(arrow + 4))) {
-            EXPECT_NE(("\n" + run.out).find(part.get<std::string>()), std::string::npos) << line << "\n" << run.out;
+            at = ("\n" + run.out).find(part.get<std::string>(), at);
+            EXPECT_NE(at, std::string::npos) << line << "\n" << run.out << "\nhas no " << part;
         }
         ++cases;
     }
     EXPECT_GE(cases, 20);
-}
-
-TEST_F(DecodeTool, ElapsedTimeCountsTheClocksWrapsAndSelectsAWindow) {
-    const std::uint64_t range = 1u << 24;
-    const std::pair<const char*, std::vector<std::uint64_t>> cases[] = {
-        {"", {0xFFFF00, 0xFFFFF0, range + 0x10, range + 0x20, range + 0x18}},
-        {"--since 16777200", {0xFFFFF0, range + 0x10, range + 0x20, range + 0x18}},
-        {"--since 46:36:12.16 --until 46:36:12.40", {range + 0x10, range + 0x18}},
-        {"--until 0:00:01.00", {}},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::uint64_t> elapsed;
-        for (const nlohmann::json& line : jsonLines(tool(std::string("--json a.xob ") + c.first).out)) {
-            elapsed.push_back(line["elapsed"].get<std::uint64_t>());
-            EXPECT_EQ(line["timestamp"].get<std::uint64_t>(), elapsed.back() % range);
-        }
-        EXPECT_EQ(elapsed, c.second) << c.first;
-    }
-    // A second source's clock starts afresh.
-    const std::vector<nlohmann::json> lines = jsonLines(tool("--json a.xob damaged.xob").out);
-    ASSERT_EQ(lines.size(), 8u);
-    EXPECT_EQ(lines[4]["source"], "a.xob");
-    EXPECT_EQ(lines[5]["source"], "damaged.xob");
-    EXPECT_EQ(lines[5]["elapsed"], 100);
-    EXPECT_EQ(lines[6]["offset"], 14);
 }
 
 TEST_F(DecodeTool, StatsCountEveryEntryKindPerSourceAndInAll) {
