@@ -68,7 +68,9 @@ SModuleInfo item(Reader r) { return {Next{r}, Next{r}, Next{r}, Next{r}}; }
 SMediaListEntry generated(unsigned i, SMediaListEntry*) {
     return {static_cast<unsigned short>(0x1000 + i), 0xA0B0, 0x300u + i, -1 - static_cast<long long>(i)};
 }
-SXOBListEntry generated(unsigned i, SXOBListEntry*) { return {0x1122334455660000ll + i, static_cast<unsigned short>(i), 0xC0DE}; }
+SXOBListEntry generated(unsigned i, SXOBListEntry*) {
+    return {0x1122334455660000ll + i, static_cast<unsigned short>(i), 0xC0DE};
+}
 SModuleInfo generated(unsigned i, SModuleInfo*) {
     return {0x0102030405060700ull + i, 0x100u + i, 0x280u + i, static_cast<unsigned char>(0x40 + i)};
 }
@@ -100,7 +102,7 @@ struct Arg<C*, std::enable_if_t<std::is_same<std::remove_const_t<C>, unsigned ch
     std::unique_ptr<unsigned char[]> bytes;
     explicit Arg(Reader& r) {
         const Json& value = r.take();
-        const std::vector<std::uint8_t> block = value.is_null() ? std::vector<std::uint8_t>{} : hexBytes(value.get<std::string>());
+        const std::vector<std::uint8_t> block = hexBytes(value.is_null() ? "" : value.get<std::string>());
         bytes.reset(value.is_null() ? nullptr : new unsigned char[block.size()]);
         std::copy(block.begin(), block.end(), bytes.get());
         r.size = static_cast<long long>(block.size());
@@ -150,6 +152,8 @@ bool call(const Json& args, int callerTime) {
     return callWith(entry, args, callerTime, std::make_index_sequence<arguments(entry)>());
 }
 
+// The memory entries' argument in bytes, where a line gives the kibibytes their record keeps.
+Json inBytes(const Json& a) { return a.contains("kibibytes") ? Json{{"bytes", a["kibibytes"].get<unsigned long long>() * 1024}} : a; }
 // The sensor data as a text; the profile's four texts one after the other in one buffer.
 void sensorData(const char* data, int count, bool, int callerTime) noexcept {
     Sensoric_SensorData_LogEntry(reinterpret_cast<const unsigned char*>(data), count, true, callerTime);
@@ -196,9 +200,8 @@ const std::map<std::string, Call> s_calls = {
     E(MostNavGuide_ComBreakdownHDU_LogEntry), E(MostNavGuide_SyncRequestHDU_LogEntry), E(PSD_PSD01_XmitErrorHDU_LogEntry),
     E(PSD_PSD02_XmitErrorHDU_LogEntry), E(PSD_PSD01_ErrorMsgHDU_LogEntry), E(PSD_PSD02_ErrorMsgHDU_LogEntry),
     E(PSD_GatewayMissingHDU_LogEntry), E(PSD_MsgErrorHDU_LogEntry),
-    // The memory entries take bytes; a line may give the kibibytes their record keeps.
-    {"MemoryHDU_LogEntry", [](const Json& a, int t) { MemoryHDU_LogEntry(a.value("bytes", a.value("kibibytes", 0ull) * 1024), true, t); return true; }},
-    {"MemoryHDU_VideoRAM_LogEntry", [](const Json& a, int t) { MemoryHDU_VideoRAM_LogEntry(a.value("bytes", a.value("kibibytes", 0ull) * 1024), true, t); return true; }},
+    {"MemoryHDU_LogEntry", [](const Json& a, int t) { return call<&MemoryHDU_LogEntry>(inBytes(a), t); }},
+    {"MemoryHDU_VideoRAM_LogEntry", [](const Json& a, int t) { return call<&MemoryHDU_VideoRAM_LogEntry>(inBytes(a), t); }},
     {"Sensoric_SensorData_LogEntry", &call<&sensorData>}, {"WLAN_SetProfile_LogEntry", &call<&setProfile>},
     {"MapInfo_LogEntry", [](const Json& a, int t) {  // the struct's members in order, or "info": null
          Reader r{a};
