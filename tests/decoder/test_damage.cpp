@@ -1,6 +1,6 @@
 // Damaged input: every kind of damage is reported on the line of the record it belongs to, with
-// that record's offset, and decoding goes on with the next record. Each case is a whole stream and
-// the lines it must give, in order.
+// that record's offset, and decoding goes on with the next record. The cases (damage.cases) are
+// whole streams and the lines they must give, in order, well-formed records among them.
 #include "Decoder.h"
 #include "DeviceStandIn.h"
 #include "Format.h"

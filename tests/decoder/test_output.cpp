@@ -70,21 +70,6 @@ TEST(DecoderOutput, TextLineNamesEveryFieldUnderAlignedColumns) {
     EXPECT_NE(textLine(decode(unnamed)).find(" reason=7"), std::string::npos);
 }
 
-TEST(DecoderOutput, ListsBytesAndFlagsReadAsTheyWereRecorded) {
-    const Bytes dump = xobtest::logEntry(0x41B, 1, {21, 2, 0, 0, 0, 0, 0, 0, 1, 0, 1, 2, 3,
-                                                    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 4, 5, 6});
-    EXPECT_NE(textLine(decode(dump)).find("modules=[{ui64Field1=256 ui32Field2=1 ui32Field3=2 ui8Field4=3}, "
-                                          "{ui64Field1=18446744073709551615 ui32Field2=4 ui32Field3=5 ui8Field4=6}]"),
-              std::string::npos);
-    const Bytes wlan = xobtest::logEntry(0x741, 1, {3, 0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0xFE});
-    EXPECT_NE(textLine(decode(wlan)).find("address=[00 1A 2B 3C 4D FE]"), std::string::npos);
-    const Bytes map = xobtest::logEntry(0x426, 1, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xA9});
-    EXPECT_NE(textLine(decode(map)).find("drawRoutes=true highwayMap=false parkingMapViewMode=false "
-                                         "mapInMapActive=true trafficEventArrows=false landmarks3D=true "
-                                         "memoryPointNames=false trafficEventIcons=true"),
-              std::string::npos);
-}
-
 TEST(DecoderOutput, JsonHasStableKeysAndTypedValues) {
     const auto json = jsonRecord(decode(kStartRG, 10));
     EXPECT_EQ(json.dump(),  // the keys in this order
