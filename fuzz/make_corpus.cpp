@@ -1,13 +1,14 @@
-// Writes the decoder's seed corpus into DIR: the records of every round-trip call of the decoder
-// tests and of the control functions, as the library sends them to a device stand-in; one record
-// per file, and all of them in order in stream.xob.
+// Writes the decoder's seed corpus into DIR: the control records as the library sends them to a
+// device stand-in, then every golden record of tests/entries/records.golden; one record per file,
+// and all of them in order in stream.xob.
 #include "DeviceStandIn.h"
-#include "RoundTripCases.h"
+#include "Golden.h"
 
 #include <xob/GXob.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -23,27 +24,28 @@ bool writeFile(const std::string& path, const xobtest::Bytes& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "Usage: xob_fuzz_corpus DIR\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "Usage: xob_fuzz_corpus GOLDEN DIR\n");
         return 2;
     }
-    const std::string dir = argv[1];
-    xobtest::DeviceStandIn device;
-    GXob::Init_NavLogfiles();
-    GXob::writeSetXobActivFlag(true);
-    int time = 0x10000;
-    for (const xobtest::RoundTripCase& c : xobtest::roundTripCases()) {
-        xobtest::Args args(nlohmann::json::parse(c.fields));
-        c.call(args, ++time);
+    const std::string dir = argv[2];
+    std::vector<xobtest::Bytes> records;
+    {
+        xobtest::DeviceStandIn device;
+        GXob::Init_NavLogfiles();
+        GXob::writeSetXobActivFlag(true);
+        xobtest::waitForWriterIdle();
+        GXob::doStop_Flush();
+        records = device.take(3 + 1 + 1);
     }
-    xobtest::waitForWriterIdle();
-    GXob::doStop_Flush();
-
-    const std::size_t expected = 3 + 1 + xobtest::roundTripCases().size() + 1;
-    const std::vector<xobtest::Bytes> records = device.take(expected);
-    if (records.size() != expected) {
-        std::fprintf(stderr, "xob_fuzz_corpus: %zu of %zu records arrived\n", records.size(), expected);
+    if (records.size() != 5) {
+        std::fprintf(stderr, "xob_fuzz_corpus: %zu of 5 control records arrived\n", records.size());
         return 1;
+    }
+    for (const xobtest::GoldenCase& c : xobtest::goldenCases(argv[1])) {
+        if (c.records) {
+            records.push_back(c.bytes);
+        }
     }
     xobtest::Bytes stream;
     for (std::size_t i = 0; i < records.size(); ++i) {

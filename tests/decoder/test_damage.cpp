@@ -1,14 +1,17 @@
 // Damaged input: every kind of damage is reported on the line of the record it belongs to, with
-// that record's offset, and decoding goes on with the next record. Each case is a whole stream and
-// the lines it must give, in order.
+// that record's offset, and decoding goes on with the next record. The cases (damage.cases) are
+// whole streams and the lines they must give, in order, well-formed records among them.
 #include "Decoder.h"
 #include "DeviceStandIn.h"
 #include "Format.h"
+#include "Golden.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,29 +33,40 @@ Bytes withLength(Bytes record, std::uint16_t length) {
     return record;
 }
 
-Bytes modulesDump(unsigned count) {
-    Bytes payload = {21, static_cast<std::uint8_t>(count)};
-    for (unsigned i = 0; i < count; ++i) {
-        payload = payload + Bytes{0, 0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(i), 1, 2, 3};
-    }
-    return logEntry(0x41B, 1, payload);
-}
-
 struct Line {
-    std::size_t offset;
-    std::size_t size;
-    const char* name;    // DecodedRecord::name()
-    const char* damage;  // a part of the damage report; null: the record is well-formed
-    const char* shows;   // a part of the text line, or null
+    std::string record;  // "<offset> <size> <DecodedRecord::name()>"
+    std::string damage;  // a part of the damage report; empty: the record is well-formed
+    std::string shows;   // a part of the text line
 };
 
 struct DamageCase {
-    const char* name;
+    std::string name;
     Bytes stream;
     std::vector<Line> lines;
 };
 
 void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.name; }
+
+// The cases of damage.cases.
+std::vector<DamageCase> damageCases() {
+    std::vector<DamageCase> cases;
+    std::ifstream in(XOBTEST_DAMAGE_CASES);
+    for (std::string text; std::getline(in, text);) {
+        std::istringstream line(text);
+        if (text.compare(0, 2, "  ") == 0 && !cases.empty()) {
+            Line l;
+            for (std::string* part : {&l.record, &l.damage, &l.shows}) {
+                std::getline(line, *part, '|');
+                part->erase(0, part->find_first_not_of(' '));
+                part->erase(part->find_last_not_of(' ') + 1);
+            }
+            cases.back().lines.push_back(l);
+        } else if (!text.empty() && text[0] != '#') {
+            cases.push_back({text.substr(0, text.find(':')), xobtest::hexBytes(text.substr(text.find(':') + 1)), {}});
+        }
+    }
+    return cases;
+}
 
 class DamagedInput : public testing::TestWithParam<DamageCase> {};
 
@@ -68,18 +82,14 @@ TEST_P(DamagedInput, IsReportedOnItsRecordsLineAndDecodingGoesOn) {
         const Line& expected = c.lines[i];
         const std::string line = xob::decoder::textLine(r);
         SCOPED_TRACE(line);
-        EXPECT_EQ(r.offset, expected.offset);
-        EXPECT_EQ(r.size, expected.size);
-        EXPECT_STREQ(r.name(), expected.name);
-        if (expected.damage == nullptr) {
+        EXPECT_EQ(std::to_string(r.offset) + " " + std::to_string(r.size) + " " + r.name(), expected.record);
+        if (expected.damage.empty()) {
             EXPECT_FALSE(r.damaged());
         } else {
             ++damaged;
             EXPECT_NE(line.find(expected.damage), std::string::npos);
         }
-        if (expected.shows != nullptr) {
-            EXPECT_NE(line.find(expected.shows), std::string::npos);
-        }
+        EXPECT_NE(line.find(expected.shows), std::string::npos);
         std::string json;  // the bulk writer's JSON is the JSON library's, byte for byte
         xob::decoder::appendJsonLine(json, r);
         EXPECT_EQ(json, xob::decoder::jsonRecord(r).dump() + "\n");
@@ -117,66 +127,9 @@ TEST_P(DamagedInput, GivesTheSameLinesHoweverItIsCut) {
     EXPECT_EQ(linesOf(stream, bytes), whole);
 }
 
-const DamageCase kCases[] = {
-    {"ImpossibleLengthFindsTheNextRecord", Bytes{0xFF, 0xFF, 0, 0, 8, 0} + kPrepare,
-     {{0, 6, "?", "impossible length field 65535", "skipped 6 bytes to the next well-formed record at offset 6"},
-      {6, 14, "Nav_SWDL_Prepare", nullptr, "component=1"}}},
-    {"LengthShorterThanAHeader", kPrepare + Bytes{2, 0, 0xAA, 0xBB} + kStop,
-     {{0, 14, "Nav_SWDL_Prepare", nullptr, nullptr},
-      {14, 4, "?", "impossible length field 2", "undecoded=[02 00 AA BB]"},
-      {18, 8, "StopFlush", nullptr, "value=0"}}},
-    {"ImpossibleLengthWithNothingAfter", Bytes{0xFF, 0xFF, 1, 2, 3},
-     {{0, 5, "?", "skipped 5 bytes to the end of the stream", nullptr}}},
-    {"ImpossibleLengthThenALogEntryHeaderCutShort", Bytes{0xFF, 0xFF, 0, 13, 0, 0, 0, 8, 0, 0x59, 0x07, 1, 0},
-     {{0, 13, "?", "skipped 13 bytes to the end of the stream", nullptr}}},
-    {"TruncatedAtTheEnd", kPrepare + Bytes(kStartRG.begin(), kStartRG.begin() + 15),
-     {{0, 14, "Nav_SWDL_Prepare", nullptr, nullptr},
-      {14, 15, "Nav_StartRGHDU_LogEntry", "truncated: the length field announces 22 bytes, the stream holds 15",
-       "voiceGuidanceMode=VGM_TRAFFIC"}}},
-    {"TruncatedBeforeTheTimestamp", Bytes(kStartRG.begin(), kStartRG.begin() + 9),
-     {{0, 9, "?", "has no room for its timestamp", nullptr}}},
-    {"LengthPastTheEndGoesOnWithTheNextRecord", withLength(kPrepare, 200) + kStop,
-     {{0, 14, "Nav_SWDL_Prepare", "continuing at the next well-formed record at offset 14", nullptr},
-      {14, 8, "StopFlush", nullptr, nullptr}}},
-    {"PayloadShorterThanItsLayout", logEntry(0x418, 5, {1, 2, 'a', 0, 'b', 0, 2, 0}) + kStop,
-     {{0, 20, "Nav_StartRGHDU_LogEntry", "payload ends inside field 'reason'", "tmcStation=\"b\" undecoded=[02 00]"},
-      {20, 8, "StopFlush", nullptr, nullptr}}},
-    {"UnknownFunctionIdentifier", logEntry(0x999, 1, {1, 2, 3}) + kStop,
-     {{0, 15, "?", "unknown function identifier 0x999", "undecoded=[01 02 03]"}, {15, 8, "StopFlush", nullptr, nullptr}}},
-    {"UnknownSubIdentifier", logEntry(0x418, 1, {9, 1}),
-     {{0, 14, "?", "unknown sub-identifier 9 of function identifier 0x418", nullptr}}},
-    {"EmptyPayloadOfAFamilyWithSubIdentifiers", logEntry(0x418, 1, {}),
-     {{0, 12, "?", "empty payload", nullptr}}},
-    {"TextWithoutTerminatorWithinItsCap", logEntry(0x408, 1, Bytes(40, 'x')),
-     {{0, 52, "PanelHDU_LogEntry", "text 'text' has no terminator within its cap of 31 bytes",
-       "undecoded=[78 78 78 78 78 78 78 78 78]"}}},
-    {"TextWithoutTerminatorAtThePayloadsEnd", logEntry(0x414, 1, {2, 'a', 'b', 'c'}),
-     {{0, 16, "Tel_Exception_LogEntry", "text 'info' has no terminator before the payload ends", "info=\"abc\""}}},
-    {"ListCountAboveItsCap", modulesDump(41),
-     {{0, 465, "HDU_Media_ModulesDump", "list 'modules' counts 41 items, more than its cap of 40", nullptr}}},
-    {"ListItemsCutShort", logEntry(0x41B, 1, Bytes{21, 2} + Bytes(16, 1)),
-     {{0, 30, "HDU_Media_ModulesDump", "payload ends inside field 'modules[1].ui64Field1'", nullptr}}},
-    {"BytesBeyondTheLayout", logEntry(0x759, 1, {2, 1, 7, 7}),
-     {{0, 16, "Nav_SWDL_Prepare", "2 payload bytes beyond the layout", "undecoded=[07 07]"}}},
-    {"UnassignedBytesNotZero", logEntry(0x757, 1, {0, 0, 5, 0, 7, 0, 0, 0}) + kStop,
-     {{0, 20, "Sensoric_SatRecHDU_LogEntry", "unassigned bytes at payload offset 1 to 3 are not zero", "value=7"},
-      {20, 8, "StopFlush", nullptr, nullptr}}},
-    {"FlagNeitherZeroNorOne", logEntry(0x41B, 1, {19, 2}),
-     {{0, 14, "HDU_Media_FlushResponseServiceManagement", "flag 'response' is 2", nullptr}}},
-    {"TimestampAbove24Bits", logEntry(0x759, 0x01000000, {2, 1}),
-     {{0, 14, "Nav_SWDL_Prepare", "has bits above the low 24", nullptr}}},
-    {"UnknownCommand", Bytes{6, 0, 0, 0, 7, 0, 0, 0} + kStop,
-     {{0, 8, "?", "unknown command 7", nullptr}, {8, 8, "StopFlush", nullptr, nullptr}}},
-    {"ControlRecordsAreChecked", Bytes{6, 0, 0, 0, 12, 0, 2, 0} + Bytes{6, 0, 0, 0, 4, 0, 3, 5} + Bytes{6, 0, 1, 0, 13, 0, 0, 0},
-     {{0, 8, "SetActivFlag", "flag 2 is neither 0 nor 1", nullptr},
-      {8, 8, "InitFiles", "length field 6: InitFiles records have 8", nullptr},
-      {16, 8, "StopFlush", "reserved header field is 0x0001", nullptr}}},
-    {"StrayByteAtTheEnd", kStop + Bytes{0x42},
-     {{0, 8, "StopFlush", nullptr, nullptr}, {8, 1, "?", "a stray byte at the end of the stream", nullptr}}},
-    {"EmptyStream", {}, {}},
-};
+TEST(DecoderDamage, CasesAreRead) { EXPECT_GE(damageCases().size(), 20u); }
 
-INSTANTIATE_TEST_SUITE_P(Decoder, DamagedInput, testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(Decoder, DamagedInput, testing::ValuesIn(damageCases()),
                          [](const testing::TestParamInfo<DamageCase>& info) { return info.param.name; });
 
 // xob-recorder decodes records as the device stand-in cuts them, one at a time, whatever their

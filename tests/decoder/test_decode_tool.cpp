@@ -1,13 +1,17 @@
-// xob-decode as a diagnostic engineer runs it: selection by identifier and name, JSON Lines, and the
-// exit status that tells whether the recording is damaged.
+// xob-decode as a diagnostic engineer runs it: selection, several sources, time, statistics, JSON
+// Lines that validate against the schema, --follow, and the exit status.
+#include "ChildProcess.h"
 #include "DeviceStandIn.h"
+#include "Golden.h"
 
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <poll.h>
 #include <sstream>
 #include <string>
@@ -18,6 +22,7 @@
 namespace {
 
 using xobtest::Bytes;
+using xobtest::logEntry;
 using xobtest::operator+;
 
 struct ToolRun {
@@ -25,145 +30,80 @@ struct ToolRun {
     std::string out;
 };
 
-ToolRun decodeTool(const std::string& arguments) {
-    const std::string command = std::string(XOBTEST_DECODE_TOOL) + " " + arguments + " 2>/dev/null";
-    ToolRun run{-1, ""};
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char chunk[4096];
-    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
-        run.out.append(chunk, got);
-    }
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+const Bytes kPrepare = logEntry(0x759, 100, {2, 1});
+const Bytes kMedia = logEntry(0x41B, 200, {23, 0, 0, 1, 2});
+const Bytes kImpossible = {0xFF, 0xFF, 0};
+// The clock wraps between the 2nd and 3rd record; the 5th is stamped a little out of order.
+const Bytes kAcrossTheWrap = logEntry(0x759, 0xFFFF00, {2, 1}) + logEntry(0x759, 0xFFFFF0, {2, 1}) +
+                             logEntry(0x759, 0x10, {2, 1}) + logEntry(0x703, 0x20, {'b', 0, 'a', 0}) +
+                             logEntry(0x759, 0x18, {2, 1});
 
+// The tool runs in a directory of recordings: good.xob, damaged.xob and a.xob (across the wrap).
 class DecodeTool : public testing::Test {
 protected:
-    void SetUp() override { m_dir = xobtest::makeTempDir(); }
-    void TearDown() override {
-        for (const std::string& file : m_files) {
-            unlink(file.c_str());
-        }
-        rmdir(m_dir.c_str());
+    void SetUp() override {
+        m_dir = xobtest::makeTempDir();
+        write("good.xob", kPrepare + kMedia + logEntry(0x703, 300, {'b', 0, 'a', 0}));
+        write("damaged.xob", kPrepare + kImpossible + kMedia);
+        write("a.xob", kAcrossTheWrap);
     }
-    std::string write(const char* name, const Bytes& bytes) {
+    void TearDown() override { std::system(("rm -rf '" + m_dir + "'").c_str()); }
+
+    template <typename Contents>
+    std::string write(const std::string& name, const Contents& bytes) {
         const std::string path = m_dir + "/" + name;
         std::FILE* file = std::fopen(path.c_str(), "wb");
         std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
-        m_files.push_back(path);
         return path;
     }
 
+    // A shell command's exit status and standard output, run in the recordings' directory.
+    ToolRun shell(const std::string& command) const {
+        ToolRun run{-1, ""};
+        std::FILE* pipe = popen(("cd '" + m_dir + "' && " + command + " 2>/dev/null").c_str(), "r");
+        char chunk[4096];
+        for (std::size_t got; pipe != nullptr && (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+            run.out.append(chunk, got);
+        }
+        const int status = pipe != nullptr ? pclose(pipe) : -1;
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return run;
+    }
+    ToolRun tool(const std::string& arguments) const { return shell(std::string(XOBTEST_DECODE_TOOL) + " " + arguments); }
+
     std::string m_dir;
-    std::vector<std::string> m_files;
 };
 
-const Bytes kPrepare = xobtest::logEntry(0x759, 100, {2, 1});
-const Bytes kMedia = xobtest::logEntry(0x41B, 200, {23, 0, 0, 1, 2});
-const Bytes kWatchdog = xobtest::logEntry(0x703, 300, {'b', 0, 'a', 0});
+long lineCount(const std::string& out) { return std::count(out.begin(), out.end(), '\n'); }
 
-TEST_F(DecodeTool, SelectsByIdentifierAndNameAndExitsZeroOnAWellFormedRecording) {
-    const std::string good = write("good.xob", kPrepare + kMedia + kWatchdog);
-    const ToolRun all = decodeTool("--no-header " + good);
-    EXPECT_EQ(all.status, 0);
-    EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 3);
-
-    const ToolRun media = decodeTool("--json --id 0x41B " + good);
-    EXPECT_EQ(media.status, 0);
-    EXPECT_NE(media.out.find(R"("entry":"HDU_Media_SystemModeChanged","fields":{"i32Mode":258})"),
-              std::string::npos);
-    EXPECT_EQ(std::count(media.out.begin(), media.out.end(), '\n'), 1);
-
-    const ToolRun named = decodeTool("--no-header --name 'Nav_*' --name 'WatchDog*' " + good);
-    EXPECT_NE(named.out.find("Nav_SWDL_Prepare"), std::string::npos);
-    EXPECT_NE(named.out.find("second=\"b\" first=\"a\""), std::string::npos);
-    EXPECT_EQ(named.out.find("HDU_Media"), std::string::npos);
-
-    const ToolRun decimal = decodeTool("--no-header --id 1881 - < " + good);  // 0x759, from standard input
-    EXPECT_EQ(decimal.status, 0);
-    EXPECT_NE(decimal.out.find("Nav_SWDL_Prepare"), std::string::npos);
-    EXPECT_EQ(std::count(decimal.out.begin(), decimal.out.end(), '\n'), 1);
-}
-
-TEST_F(DecodeTool, ExitStatusTellsDamageAndUsageErrors) {
-    const std::string damaged = write("damaged.xob", kPrepare + Bytes{0xFF, 0xFF, 0} + kMedia);
-    const ToolRun run = decodeTool("--damaged --no-header " + damaged);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out.rfind("      14  ", 0), 0u);  // the damaged line, at its offset
-    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
-    // The damage counts whatever the selection shows.
-    EXPECT_EQ(decodeTool("--id 0x41B " + damaged).status, 1);
-
-    EXPECT_EQ(decodeTool("--id 0x10000 " + damaged).status, 2);
-    EXPECT_EQ(decodeTool("--no-such-option").status, 2);
-    EXPECT_EQ(decodeTool(m_dir + "/missing.xob").status, 2);
-    const ToolRun help = decodeTool("--help");
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("Exit status"), std::string::npos);
-}
-
-std::vector<nlohmann::json> jsonLines(const std::string& out) {
-    std::vector<nlohmann::json> lines;
-    std::istringstream in(out);
+// The cases of tool.cases: exit status, lines and parts of the output of each run.
+TEST_F(DecodeTool, SelectsAndTellsDamageAndUsageErrorsByItsExitStatus) {
+    std::ifstream in(XOBTEST_TOOL_CASES);
+    int cases = 0;
     for (std::string line; std::getline(in, line);) {
-        lines.push_back(nlohmann::json::parse(line));
-    }
-    return lines;
-}
-
-// The clock wraps between the 2nd and 3rd record; the 5th is stamped a little out of order.
-const Bytes kAcrossTheWrap = xobtest::logEntry(0x759, 0xFFFF00, {2, 1}) + xobtest::logEntry(0x759, 0xFFFFF0, {2, 1}) +
-                             xobtest::logEntry(0x759, 0x10, {2, 1}) + xobtest::logEntry(0x703, 0x20, {'b', 0, 'a', 0}) +
-                             xobtest::logEntry(0x759, 0x18, {2, 1});
-
-TEST_F(DecodeTool, ElapsedTimeCountsTheClocksWrapsAndSelectsAWindow) {
-    const std::string file = write("wrap.xob", kAcrossTheWrap);
-    const std::uint64_t range = 1u << 24;
-    const std::pair<const char*, std::vector<std::uint64_t>> cases[] = {
-        {"", {0xFFFF00, 0xFFFFF0, range + 0x10, range + 0x20, range + 0x18}},
-        {"--since 16777200", {0xFFFFF0, range + 0x10, range + 0x20, range + 0x18}},
-        {"--since 46:36:12.16 --until 46:36:12.40", {range + 0x10, range + 0x18}},
-        {"--until 0:00:01.00", {}},
-    };
-    for (const auto& c : cases) {
-        const ToolRun run = decodeTool(std::string("--json ") + c.first + " " + file);
-        std::vector<std::uint64_t> elapsed;
-        for (const nlohmann::json& line : jsonLines(run.out)) {
-            elapsed.push_back(line["elapsed"].get<std::uint64_t>());
-            EXPECT_EQ(line["timestamp"].get<std::uint64_t>(), elapsed.back() % range);
+        std::istringstream fields(line);
+        int status = -1;
+        std::string lines, arguments;
+        if (line.empty() || line[0] == '#' || !(fields >> status >> lines) || !std::getline(fields, arguments)) {
+            continue;
         }
-        EXPECT_EQ(elapsed, c.second) << c.first;
+        const std::size_t arrow = arguments.find(" => ");
+        const ToolRun run = tool(arguments.substr(0, arrow));
+        EXPECT_EQ(run.status, status) << line;
+        EXPECT_TRUE(lines == "-" || lineCount(run.out) == std::stol(lines)) << line << "\n" << run.out;
+        std::size_t at = 0;
+        for (const auto& part : arrow == std::string::npos ? nlohmann::json::array() : nlohmann::json::parse(arguments.substr(arrow + 4))) {
+            at = ("\n" + run.out).find(part.get<std::string>(), at);
+            EXPECT_NE(at, std::string::npos) << line << "\n" << run.out << "\nhas no " << part;
+        }
+        ++cases;
     }
-    // The text clock column shows the elapsed time.
-    EXPECT_NE(decodeTool("--no-header " + file).out.find(" 46:36:12.48  0x703"), std::string::npos);
-    EXPECT_EQ(decodeTool("--since 1:00 " + file).status, 2);
-}
-
-TEST_F(DecodeTool, SeveralSourcesAreNamedOnEveryLineAndUnwrappedEachOnItsOwn) {
-    const std::string a = write("a.xob", kAcrossTheWrap);
-    const std::string b = write("bb.xob", kPrepare + Bytes{0xFF, 0xFF, 0});
-    const ToolRun json = decodeTool("--json " + a + " " + b);
-    EXPECT_EQ(json.status, 1);
-    const std::vector<nlohmann::json> lines = jsonLines(json.out);
-    ASSERT_EQ(lines.size(), 7u);
-    EXPECT_EQ(lines[4]["source"], a);
-    EXPECT_EQ(lines[5]["source"], b);
-    EXPECT_EQ(lines[5]["elapsed"], 100);  // b's clock starts afresh
-    EXPECT_EQ(lines[6]["offset"], 14);
-    const ToolRun text = decodeTool("--no-header " + a + " " + b);
-    EXPECT_EQ(text.out.rfind(a + "  ", 0), 0u);
-    EXPECT_NE(text.out.find("\n" + b + "        14  "), std::string::npos);  // names padded to one width
+    EXPECT_GE(cases, 20);
 }
 
 TEST_F(DecodeTool, StatsCountEveryEntryKindPerSourceAndInAll) {
-    const std::string a = write("a.xob", kAcrossTheWrap);
-    const std::string b = write("b.xob", kMedia + Bytes{0xFF, 0xFF, 0} + kPrepare);
-    const ToolRun run = decodeTool("--stats --json " + a + " " + b);
+    const ToolRun run = tool("--stats --json a.xob damaged.xob");
     EXPECT_EQ(run.status, 1);
     const nlohmann::json stats = nlohmann::json::parse(run.out);
     ASSERT_EQ(stats["sources"].size(), 2u);
@@ -171,10 +111,9 @@ TEST_F(DecodeTool, StatsCountEveryEntryKindPerSourceAndInAll) {
     EXPECT_EQ(second["records"], 3);
     EXPECT_EQ(second["damaged"], 1);
     EXPECT_EQ(second["skippedBytes"], 3);
-    const nlohmann::json& total = stats["total"];
-    EXPECT_EQ(total["records"], 8);
+    EXPECT_EQ(stats["total"]["records"], 8);
     std::vector<std::string> rows;
-    for (const nlohmann::json& row : total["entries"]) {
+    for (const nlohmann::json& row : stats["total"]["entries"]) {
         rows.push_back(row["entry"].get<std::string>() + " " + row["count"].dump() + " " + row["bytes"].dump() +
                        " " + row["first"].dump() + " " + row["last"].dump());
     }
@@ -182,26 +121,28 @@ TEST_F(DecodeTool, StatsCountEveryEntryKindPerSourceAndInAll) {
                                               "Nav_SWDL_Prepare 5 70 100 16777240", "WatchDogHDU_LogEntry 1 16 16777248 16777248"}));
     // The first source's Nav_SWDL_Prepare: 4 records over 16777240 - 16776960 hundredths.
     EXPECT_NEAR(stats["sources"][0]["entries"][0]["perMinute"].get<double>(), 4 * 6000.0 / 280, 1e-3);
-    EXPECT_NE(decodeTool("--stats " + a).out.find("Nav_SWDL_Prepare"), std::string::npos);
 }
 
-TEST_F(DecodeTool, SmallOptionsListQuietAndBadPatterns) {
-    const std::string good = write("good.xob", kPrepare + kMedia);
-    EXPECT_EQ(decodeTool("--name '[Nav_*' " + good).status, 2);
-    EXPECT_EQ(decodeTool("--name 'Nav_\\' " + good).status, 2);
-    EXPECT_EQ(decodeTool("--name '[!]]*' " + good).status, 0);
-    const ToolRun quiet = decodeTool("--quiet " + good);
-    EXPECT_EQ(quiet.status, 0);
-    EXPECT_EQ(quiet.out, "");
-    const std::vector<nlohmann::json> kinds = jsonLines(decodeTool("--list --json").out);
-    ASSERT_GT(kinds.size(), 50u);
-    const auto media = std::find_if(kinds.begin(), kinds.end(), [](const nlohmann::json& kind) {
-        return kind["entry"] == "HDU_Media_SystemModeChanged";
-    });
-    ASSERT_NE(media, kinds.end());
-    EXPECT_EQ((*media)["functionId"], "0x41B");
-    EXPECT_EQ((*media)["sub"], 23);
-    EXPECT_EQ((*media)["fields"], nlohmann::json::array({"i32Mode"}));
+// Every line written for the golden records, control records and damage validates against
+// docs/xob-jsonl.schema.json; the schema holds types.
+TEST_F(DecodeTool, JsonLinesValidateAgainstTheSchema) {
+    Bytes stream = xobtest::initFilesRecord(0x418) + Bytes{6, 0, 0, 0, 12, 0, 1, 0} + Bytes{6, 0, 0, 0, 13, 0, 0, 0} +
+                   logEntry(0x41B, 1, {19, 2}) + logEntry(0x999, 1, {1}) + Bytes{0xFF, 0xFF, 1};
+    std::size_t records = 6;
+    for (const xobtest::GoldenCase& c : xobtest::goldenCases(XOBTEST_GOLDEN_RECORDS)) {
+        stream = stream + c.bytes;
+        records += c.records ? 1 : 0;
+    }
+    const std::string validate = std::string("/usr/bin/python3 ") + XOBTEST_VALIDATE_JSONL + " " + XOBTEST_JSONL_SCHEMA;
+    write("all.xob", stream);
+    const ToolRun valid = shell(std::string(XOBTEST_DECODE_TOOL) + " --json all.xob | " + validate);
+    EXPECT_EQ(valid.status, 0);
+    EXPECT_EQ(valid.out, std::to_string(records) + " lines valid\n");
+    const std::string wrong = R"({"offset":0,"size":14,"command":"LogEntry","commandCode":8,"timestamp":1,)"
+                              R"("clock":"0:00:00.01","functionId":"0x759","sub":2,"entry":"Nav_SWDL_Prepare",)"
+                              R"("fields":{"component":"1"},"undecoded":null,"damage":[],"elapsed":1,"source":"-","schema":1})";
+    EXPECT_EQ(shell("echo '" + wrong + "' | " + validate).status, 1);
+    EXPECT_EQ(shell(R"(echo '{"component":1}' | )" + validate).status, 1);
 }
 
 // --follow: records appended to the file while the decoder runs come out as they arrive, a record
@@ -210,18 +151,12 @@ TEST_F(DecodeTool, FollowPrintsRecordsAppendedToAGrowingFile) {
     const std::string path = write("growing.xob", kPrepare);
     int out[2];
     ASSERT_EQ(pipe(out), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        dup2(out[1], 1);
-        close(out[0]);
-        execl(XOBTEST_DECODE_TOOL, XOBTEST_DECODE_TOOL, "--follow", "--no-header", path.c_str(), (char*)nullptr);
-        _exit(127);
-    }
+    const pid_t child = xobtest::startChild({XOBTEST_DECODE_TOOL, "--follow", "--no-header", path}, "", {}, out[1]);
+    ASSERT_GT(child, 0);
     close(out[1]);
     std::string seen;
     const auto waitForLines = [&](long lines, int polls = 100) {
-        for (int i = 0; i < polls && std::count(seen.begin(), seen.end(), '\n') < lines; ++i) {
+        for (int i = 0; i < polls && lineCount(seen) < lines; ++i) {
             pollfd p{out[0], POLLIN, 0};
             if (poll(&p, 1, 50) == 1) {
                 char chunk[4096];
@@ -229,7 +164,7 @@ TEST_F(DecodeTool, FollowPrintsRecordsAppendedToAGrowingFile) {
                 seen.append(chunk, got > 0 ? static_cast<std::size_t>(got) : 0);
             }
         }
-        return std::count(seen.begin(), seen.end(), '\n');
+        return lineCount(seen);
     };
     EXPECT_EQ(waitForLines(1), 1);
     std::FILE* file = std::fopen(path.c_str(), "ab");
@@ -241,10 +176,9 @@ TEST_F(DecodeTool, FollowPrintsRecordsAppendedToAGrowingFile) {
     EXPECT_EQ(waitForLines(2), 2);
     EXPECT_NE(seen.find("HDU_Media_SystemModeChanged"), std::string::npos);
     kill(child, SIGINT);
-    int status = 0;
-    waitpid(child, &status, 0);
+    const xobtest::ChildRun run = xobtest::finishChild(child, std::chrono::seconds(10));
     close(out[0]);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(run.exited && run.status == 0) << run.status;
 }
 
 }  // namespace

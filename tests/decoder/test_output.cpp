@@ -64,35 +64,15 @@ TEST(DecoderOutput, TextLineNamesEveryFieldUnderAlignedColumns) {
     // Other commands line up the same way; a value the library has no name for stays a number.
     const std::string init = textLine(decode({8, 0, 0, 0, 4, 0, 3, 5, 0x26, 4}));
     EXPECT_EQ(init.substr(header.find("fields")), "filesOf=0x426");
+    EXPECT_EQ(init.find("0x503"), header.find("id"));
     Bytes unnamed = kStartRG;
     unnamed[unnamed.size() - 4] = 7;
     EXPECT_NE(textLine(decode(unnamed)).find(" reason=7"), std::string::npos);
 }
 
-TEST(DecoderOutput, ListsBytesAndFlagsReadAsTheyWereRecorded) {
-    const Bytes dump = xobtest::logEntry(0x41B, 1, {21, 2, 0, 0, 0, 0, 0, 0, 1, 0, 1, 2, 3,
-                                                    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 4, 5, 6});
-    EXPECT_NE(textLine(decode(dump)).find("modules=[{ui64Field1=256 ui32Field2=1 ui32Field3=2 ui8Field4=3}, "
-                                          "{ui64Field1=18446744073709551615 ui32Field2=4 ui32Field3=5 ui8Field4=6}]"),
-              std::string::npos);
-    const Bytes wlan = xobtest::logEntry(0x741, 1, {3, 0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0xFE});
-    EXPECT_NE(textLine(decode(wlan)).find("address=[00 1A 2B 3C 4D FE]"), std::string::npos);
-    const Bytes map = xobtest::logEntry(0x426, 1, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xA9});
-    EXPECT_NE(textLine(decode(map)).find("drawRoutes=true highwayMap=false parkingMapViewMode=false "
-                                         "mapInMapActive=true trafficEventArrows=false landmarks3D=true "
-                                         "memoryPointNames=false trafficEventIcons=true"),
-              std::string::npos);
-}
-
 TEST(DecoderOutput, JsonHasStableKeysAndTypedValues) {
     const auto json = jsonRecord(decode(kStartRG, 10));
-    std::vector<std::string> keys;
-    for (const auto& item : json.items()) {
-        keys.push_back(item.key());
-    }
-    EXPECT_EQ(keys, (std::vector<std::string>{"offset", "size", "command", "commandCode", "timestamp", "clock",
-                                              "functionId", "sub", "entry", "fields", "undecoded", "damage"}));
-    EXPECT_EQ(json.dump(),
+    EXPECT_EQ(json.dump(),  // the keys in this order
               R"({"offset":10,"size":33,"command":"LogEntry","commandCode":8,"timestamp":123456,)"
               R"("clock":"0:20:34.56","functionId":"0x418","sub":1,"entry":"Nav_StartRGHDU_LogEntry",)"
               R"("fields":{"voiceGuidanceMode":2,"voiceGuidanceModeName":"VGM_TRAFFIC","routeOptions":"type=1","tmcStation":"Station","reason":2,)"
