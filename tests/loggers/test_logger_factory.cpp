@@ -1,40 +1,28 @@
-// The logger factory: one instance and one logger of each kind, also for racing first callers; the
-// loggers used together from several threads while TMC ticks run; and the end of the process, where
-// the factory goes with its loggers, also while a tick is running. The first-use and exit cases run
-// in a fresh child process each (death-test machinery), where the factory does not exist yet.
+// The logger factory: one instance and one logger of each kind, also for racing first callers; and
+// the end of the process, where the factory goes with its loggers, also while a tick is running.
+// Each case runs in a fresh child process (death-test machinery), where the factory does not exist yet.
 #include "LoggerTestSupport.h"
 
 #include "platform/Seams.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <thread>
 #include <unistd.h>
 
-using loggertest::Bytes;
-
 namespace {
 
-struct FactoryPointers {
-    XOBLoggerFactory* factory = nullptr;
-    XOBLoggerNav* nav = nullptr;
-    XOBLoggerMap* map = nullptr;
-    XOBLoggerRG* rg = nullptr;
-    XOBLoggerSensor* sensor = nullptr;
+using Instances = std::array<const void*, 5>;
 
-    static FactoryPointers get() {
-        return {XOBLoggerFactory::getInstance(), XOBLoggerFactory::GetXobLoggerNav(),
-                XOBLoggerFactory::GetXobLoggerMap(), XOBLoggerFactory::GetXobLoggerRG(),
-                XOBLoggerFactory::GetXobLoggerSensor()};
-    }
-    bool operator==(const FactoryPointers& o) const {
-        return factory == o.factory && nav == o.nav && map == o.map && rg == o.rg && sensor == o.sensor;
-    }
-};
+Instances instances() {
+    return {XOBLoggerFactory::getInstance(), XOBLoggerFactory::GetXobLoggerNav(), XOBLoggerFactory::GetXobLoggerMap(),
+            XOBLoggerFactory::GetXobLoggerRG(), XOBLoggerFactory::GetXobLoggerSensor()};
+}
 
 void failInChild(const char* what) {
     std::fprintf(stderr, "%s\n", what);
@@ -46,29 +34,17 @@ void failInChild(const char* what) {
 void raceForTheFirstInstance() {
     constexpr int kThreads = 8;
     std::atomic<int> ready{0};
-    std::atomic<bool> go{false};
-    FactoryPointers seen[kThreads];
+    Instances seen[kThreads];
     std::vector<std::thread> threads;
     for (int i = 0; i < kThreads; ++i) {
         threads.emplace_back([&, i] {
-            ++ready;
-            while (!go) {
-                std::this_thread::yield();
-            }
-            seen[i] = FactoryPointers::get();
+            for (++ready; ready < kThreads;) std::this_thread::yield();
+            seen[i] = instances();
         });
     }
-    while (ready < kThreads) {
-        std::this_thread::yield();
-    }
-    go = true;
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    const FactoryPointers later = FactoryPointers::get();
-    for (const FactoryPointers& pointers : seen) {
-        if (!(pointers == later) || pointers.nav == nullptr || pointers.map == nullptr || pointers.rg == nullptr ||
-            pointers.sensor == nullptr) {
+    for (std::thread& thread : threads) thread.join();
+    for (const Instances& one : seen) {
+        if (one != instances() || std::count(one.begin(), one.end(), nullptr) != 0) {
             failInChild("racing callers got different or null loggers");
         }
     }
@@ -172,74 +148,6 @@ TEST(LoggerFactory, ExitDestroysTheLoggersWithTheTimerArmed) {
 TEST(LoggerFactory, ExitLetsARunningTickEndBeforeTheLoggersGo) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(exitWithArmedTimer(true), testing::ExitedWithCode(0), "");
-}
-
-class FactoryLoggersTogether : public loggertest::LoggerSuite {};
-
-// All loggers used at once from several threads while TMC ticks are brought forward: every entry
-// arrives whole, once. Under ThreadSanitizer this also checks the lock order of the object layer.
-TEST_F(FactoryLoggersTogether, ConcurrentUseRecordsEveryEntry) {
-    // Five entries a round and at most one TMC entry: all of them fit in the ring of 120 records
-    // even if the writer delivers none meanwhile, so none is lost.
-    constexpr int kRounds = 15;
-    const FactoryPointers loggers = FactoryPointers::get();
-    loggertest::TraceCapture trace;
-    std::atomic<bool> done{false};
-    const unsigned char data[] = {'s', 0};
-
-    std::vector<std::thread> threads;
-    threads.emplace_back([&] {
-        for (int i = 0; i < kRounds; ++i) {
-            loggers.nav->Nav_SWDL_Prepare("Navigation");
-            loggers.nav->Traffic_TmcInfoHDU_LogEntry_SetMessageCount(i);
-            loggers.nav->Traffic_TmcInfoHDU_LogEntry_SetOnRouteCount(-i);
-        }
-    });
-    threads.emplace_back([&] {
-        for (int i = 0; i < kRounds; ++i) {
-            loggers.rg->NewRouteCalculation(XOBLog::VGM_COMPLETE, nullptr, XOBLog::NSR_SectionBlocked, "S");
-            loggers.rg->RouteGuidanceStopped(static_cast<XOBLog::NavStopReason>(1));
-        }
-    });
-    threads.emplace_back([&] {
-        for (int i = 0; i < kRounds; ++i) {
-            loggers.sensor->Sensoric_SensorData_LogEntry(data, 1);
-            loggers.map->SetZoomLevelMeters(i);
-            loggers.map->SendUpdate();
-        }
-    });
-    std::thread ticker([&] {
-        while (!done) {
-            TimerCtrl_GetInstance()->Expedite();
-            std::this_thread::yield();
-        }
-    });
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    done = true;
-    ticker.join();
-    // The last change may have armed the timer once more.
-    while (TimerCtrl_GetInstance()->IsRegistered(loggers.nav)) {
-        TimerCtrl_GetInstance()->Expedite();
-        std::this_thread::yield();
-    }
-    TimerCtrl_GetInstance()->WaitWhileTicking(loggers.nav);
-
-    std::map<std::pair<int, int>, int> counts;  // (function identifier, sub-identifier) -> entries
-    for (const Bytes& record : recordsSoFar()) {
-        ASSERT_GE(record.size(), 13u);
-        ASSERT_EQ(record[0] | record[1] << 8, static_cast<int>(record.size()) - 2) << xobtest::hex(record);
-        ++counts[{record[6] | record[7] << 8, record[12]}];
-    }
-    const int tmcEntries = counts[{0x758, 0}];
-    counts.erase({0x758, 0});
-    const std::map<std::pair<int, int>, int> expected = {
-        {{0x759, 2}, kRounds}, {{0x418, 1}, kRounds}, {{0x418, 2}, kRounds}, {{0x757, 4}, kRounds},
-        {{0x426, 1}, kRounds}};
-    EXPECT_EQ(counts, expected);
-    EXPECT_GE(tmcEntries, 1);
-    EXPECT_FALSE(trace.take().empty());
 }
 
 }  // namespace

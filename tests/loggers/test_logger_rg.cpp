@@ -3,10 +3,7 @@
 #include "LoggerTestSupport.h"
 
 using dsi::navigation::RouteOptions;
-using loggertest::Bytes;
-using loggertest::entry;
-using loggertest::le32;
-using loggertest::operator+;
+using loggertest::Lines;
 
 namespace {
 
@@ -61,8 +58,9 @@ std::string summaryOf(const XOBLoggerRG& rg, const CIPtr<RouteOptions>& options,
     return out.ToUtf8();
 }
 
-Bytes startEntry(std::uint8_t mode, const Bytes& summary, const Bytes& station, std::uint32_t reason) {
-    return entry(0x418, Bytes{1, mode} + summary + station + le32(reason));
+std::string startEntry(int mode, const std::string& summary, const std::string& station, int reason) {
+    return "Nav_StartRGHDU_LogEntry voiceGuidanceMode=" + std::to_string(mode) + " routeOptions=" + summary +
+           " tmcStation=" + station + " reason=" + std::to_string(reason);
 }
 
 class RouteGuidance : public loggertest::LoggerSuite {
@@ -72,7 +70,6 @@ protected:
 };
 
 TEST_F(RouteGuidance, SummaryOfZeroOptionsWithEmptyLists) {
-    EXPECT_EQ(kZeroSummary.size(), 304u);
     EXPECT_EQ(summaryOf(m_rg, zeroOptionsWithEmptyLists()), kZeroSummary);
 }
 
@@ -94,9 +91,8 @@ TEST_F(RouteGuidance, SummaryLeavesOutAbsentListsAndAbsentOptions) {
 TEST_F(RouteGuidance, StartEntryTracesTheWholeSummaryAndRecordsItsStart) {
     loggertest::TraceCapture trace;
     m_rg.NewRouteCalculation(XOBLog::VGM_COMPACT, zeroOptionsWithEmptyLists(), XOBLog::NSR_ManualStart, "");
-    EXPECT_EQ(recordsSoFar(), std::vector<Bytes>{startEntry(0, xobtest::textField(kZeroSummary.substr(0, 63).c_str()),
-                                                            {0}, 0)});
-    EXPECT_EQ(trace.take(), std::vector<std::string>{loggertest::traceLine(
+    EXPECT_EQ(entriesSoFar(), Lines{startEntry(0, kZeroSummary.substr(0, 63), "", 0)});
+    EXPECT_EQ(trace.take(), Lines{loggertest::traceLine(
                                 "FinishNewRouteCalculation",
                                 "update Nav_StartRGHDU_LogEntry(VGM_COMPACT, " + kZeroSummary + ", , NSR_ManualStart)")});
 }
@@ -122,9 +118,8 @@ TEST_F(RouteGuidance, ModeAndReasonNamesInTheTraceAndNumbersInTheEntry) {
         loggertest::TraceCapture trace;
         m_rg.FinishNewRouteCalculation(static_cast<XOBLog::VoiceGuidanceMode>(c.mode), nullptr,
                                        static_cast<XOBLog::NavStartReason>(c.reason), "");
-        EXPECT_EQ(recordsSoFar(), std::vector<Bytes>{startEntry(static_cast<std::uint8_t>(c.mode), {0}, {0},
-                                                                static_cast<std::uint32_t>(c.reason))});
-        EXPECT_EQ(trace.take(), std::vector<std::string>{loggertest::traceLine(
+        EXPECT_EQ(entriesSoFar(), Lines{startEntry(static_cast<signed char>(c.mode), "", "", c.reason)});
+        EXPECT_EQ(trace.take(), Lines{loggertest::traceLine(
                                     "FinishNewRouteCalculation", std::string("update Nav_StartRGHDU_LogEntry(") +
                                                                      c.modeName + ", , , " + c.reasonName + ")")});
     }
@@ -133,8 +128,8 @@ TEST_F(RouteGuidance, ModeAndReasonNamesInTheTraceAndNumbersInTheEntry) {
 TEST_F(RouteGuidance, StationIsTracedAndRecordedAsLatin1) {
     loggertest::TraceCapture trace;
     m_rg.FinishNewRouteCalculation(XOBLog::VGM_OFF, nullptr, XOBLog::NSR_SectionBlocked, "K\xC3\xB6ln");
-    EXPECT_EQ(recordsSoFar(), std::vector<Bytes>{startEntry(3, {0}, {'K', 0xF6, 'l', 'n', 0}, 1)});
-    EXPECT_EQ(trace.take(), std::vector<std::string>{loggertest::traceLine(
+    EXPECT_EQ(entriesSoFar(), Lines{startEntry(3, "", "K\xF6ln", 1)});
+    EXPECT_EQ(trace.take(), Lines{loggertest::traceLine(
                                 "FinishNewRouteCalculation",
                                 "update Nav_StartRGHDU_LogEntry(VGM_OFF, , K\xF6ln, NSR_SectionBlocked)")});
 }
@@ -153,9 +148,7 @@ TEST_F(RouteGuidance, IncrementalStartRecordsTheStoredValuesAsOftenAsAsked) {
 
     // The lists are absent; the entry keeps the first 63 characters of the summary.
     const std::string rest = summaryWithoutLists().substr(6, 57);
-    const Bytes station = xobtest::textField("Stn");
-    EXPECT_EQ(recordsSoFar(), (std::vector<Bytes>{startEntry(3, xobtest::textField(("type=4" + rest).c_str()), station, 1),
-                                                  startEntry(3, xobtest::textField(("type=9" + rest).c_str()), station, 1)}));
+    EXPECT_EQ(entriesSoFar(), (Lines{startEntry(3, "type=4" + rest, "Stn", 1), startEntry(3, "type=9" + rest, "Stn", 1)}));
 }
 
 TEST_F(RouteGuidance, OneShotStartLeavesACleanCalculationBehind) {
@@ -171,9 +164,7 @@ TEST_F(RouteGuidance, OneShotStartLeavesACleanCalculationBehind) {
     m_rg.FinishNewRouteCalculation();  // mode kept; options, station and reason from the opening
 
     const std::string summary = summaryWithoutLists().substr(0, 63);
-    EXPECT_EQ(recordsSoFar(),
-              (std::vector<Bytes>{startEntry(2, xobtest::textField(summary.c_str()), xobtest::textField("Station"), 2),
-                                  startEntry(1, {0}, {0}, 0)}));
+    EXPECT_EQ(entriesSoFar(), (Lines{startEntry(2, summary, "Station", 2), startEntry(1, "", "", 0)}));
 }
 
 }  // namespace

@@ -3,35 +3,44 @@
 // brought forward with the timer controller's Expedite instead of waiting five minutes.
 #include "LoggerTestSupport.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <future>
 #include <memory>
 #include <thread>
 
-using loggertest::Bytes;
-using loggertest::entry;
-using loggertest::operator+;
+using loggertest::Lines;
 
 namespace {
 
-Bytes tmcEntry(const char* counts) { return entry(0x758, Bytes{0} + xobtest::textField(counts)); }
+std::string tmcEntry(const std::string& counts) { return "Traffic_TmcInfoHDU_LogEntry text=" + counts; }
 
-const std::string kStartTimerLine = "Start timer with 300000 msec";
+const std::string kStartTimer = "own: StartTimer: Start timer with 300000 msec";
+
+// The trace lines without their thread ids, those of the calling thread marked "own: ".
+Lines threadsMarked(const Lines& lines) {
+    std::ostringstream own;
+    own << "TID " << pthread_self() << ": ";
+    Lines marked;
+    for (const std::string& line : lines) {
+        marked.push_back((line.rfind(own.str(), 0) == 0 ? "own: " : "") + line.substr(line.find(": ") + 2));
+    }
+    return marked;
+}
 
 class TmcCounts : public loggertest::LoggerSuite {
 protected:
     TimerCtrl& controller() { return *TimerCtrl_GetInstance(); }
     bool armed(XOBLoggerNav& nav) { return controller().IsRegistered(&nav); }
 
-    // Brings the tick forward and returns the record it made (timestamp zeroed), once the tick is
-    // over.
-    Bytes tick(XOBLoggerNav& nav) {
+    // Brings the tick forward and returns the entry it made, once the tick is over.
+    std::string tick(XOBLoggerNav& nav) {
         controller().Expedite();
-        Bytes record;
+        xobtest::Bytes record;
         EXPECT_TRUE(s_device->next(record)) << "no entry after the tick";
         controller().WaitWhileTicking(&nav);
-        return loggertest::withoutTime(record);
+        return loggertest::decoded(record);
     }
 };
 
@@ -41,35 +50,28 @@ TEST_F(TmcCounts, ArmsOnceAndRecordsTheLatestCountsAtTheTick) {
     nav.Traffic_TmcInfoHDU_LogEntry_SetMessageCount(5);
     EXPECT_TRUE(armed(nav));
     nav.Traffic_TmcInfoHDU_LogEntry_SetOnRouteCount(2);
-    EXPECT_EQ(trace.take(), std::vector<std::string>{loggertest::traceLine("StartTimer", kStartTimerLine)});
-    EXPECT_TRUE(recordsSoFar().empty()) << "an entry before the tick";
+    EXPECT_EQ(entriesSoFar(), Lines{}) << "an entry before the tick";
     EXPECT_EQ(nav.GetInterval(), 300000u);
     EXPECT_FALSE(nav.GetRepeat());
 
     EXPECT_EQ(tick(nav), tmcEntry("5,2"));
     EXPECT_FALSE(armed(nav));
-    const std::vector<std::string> lines = trace.take();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(loggertest::isTraceOfOtherThread(lines[0], "Tick", "")) << lines[0];
-    EXPECT_TRUE(loggertest::isTraceOfOtherThread(lines[1], "TimerElapsed", "update Traffic_TmcInfoHDU_LogEntry(5,2)"))
-        << lines[1];
-    EXPECT_TRUE(recordsSoFar().empty()) << "more than one entry for one tick";
+    EXPECT_EQ(threadsMarked(trace.take()),
+              (Lines{kStartTimer, "Tick: ", "TimerElapsed: update Traffic_TmcInfoHDU_LogEntry(5,2)"}));
+    EXPECT_EQ(entriesSoFar(), Lines{}) << "more than one entry for one tick";
 }
 
 TEST_F(TmcCounts, TheTickRecordsTheCountsAsTheyAreThen) {
-    struct Case {
-        const char* name;
+    const struct {
         std::vector<std::pair<bool, long>> changes;  // (on-route count?, value)
         const char* recorded;
+    } cases[] = {
+        {{{false, 12}, {true, 3}}, "12,3"},
+        {{{false, 5}, {false, 0}}, "0,0"},  // back to the value held: the tick still records
+        {{{false, -1}, {true, 0}}, "-1,0"},
+        {{{true, 2147483647}}, "0,2147483647"},
     };
-    const Case cases[] = {
-        {"both counts", {{false, 12}, {true, 3}}, "12,3"},
-        {"back to the stored value", {{false, 5}, {false, 0}}, "0,0"},
-        {"negative", {{false, -1}, {true, 0}}, "-1,0"},
-        {"on-route count only", {{true, 2147483647}}, "0,2147483647"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
         XOBLoggerNav nav(m_shared);
         for (const auto& change : c.changes) {
             if (change.first) {
@@ -82,18 +84,14 @@ TEST_F(TmcCounts, TheTickRecordsTheCountsAsTheyAreThen) {
     }
 }
 
-TEST_F(TmcCounts, AnUnchangedCountArmsNothing) {
+// A count set to the value held arms nothing; a change after the tick arms the timer again.
+TEST_F(TmcCounts, OnlyAChangeArmsAndAChangeAfterTheTickArmsAgain) {
     XOBLoggerNav nav(m_shared);
     loggertest::TraceCapture trace;
     nav.Traffic_TmcInfoHDU_LogEntry_SetMessageCount(0);
     nav.Traffic_TmcInfoHDU_LogEntry_SetOnRouteCount(0);
     EXPECT_FALSE(armed(nav));
-    EXPECT_TRUE(trace.take().empty());
-}
-
-TEST_F(TmcCounts, AChangeAfterTheTickArmsAgain) {
-    XOBLoggerNav nav(m_shared);
-    loggertest::TraceCapture trace;
+    EXPECT_EQ(trace.take(), Lines{});
     nav.Traffic_TmcInfoHDU_LogEntry_SetMessageCount(1);
     EXPECT_EQ(tick(nav), tmcEntry("1,0"));
     nav.Traffic_TmcInfoHDU_LogEntry_SetMessageCount(1);
@@ -101,14 +99,8 @@ TEST_F(TmcCounts, AChangeAfterTheTickArmsAgain) {
     nav.Traffic_TmcInfoHDU_LogEntry_SetOnRouteCount(4);
     EXPECT_TRUE(armed(nav));
     EXPECT_EQ(tick(nav), tmcEntry("1,4"));
-
-    std::vector<std::string> startLines;
-    for (const std::string& line : trace.take()) {
-        if (line.find(": StartTimer: ") != std::string::npos) {
-            startLines.push_back(line);
-        }
-    }
-    EXPECT_EQ(startLines, std::vector<std::string>(2, loggertest::traceLine("StartTimer", kStartTimerLine)));
+    const Lines lines = threadsMarked(trace.take());
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kStartTimer), 2);
 }
 
 TEST_F(TmcCounts, DestructionWhileArmedCancelsTheEntry) {
@@ -119,7 +111,7 @@ TEST_F(TmcCounts, DestructionWhileArmedCancelsTheEntry) {
     nav.reset();
     EXPECT_FALSE(controller().IsRegistered(client));
     controller().Expedite();
-    EXPECT_TRUE(recordsSoFar().empty());
+    EXPECT_EQ(entriesSoFar(), Lines{});
 }
 
 // Holds the tick inside its trace line of `operation` until released.
@@ -173,7 +165,7 @@ TEST_F(TmcCounts, DestructionWaitsForARunningTick) {
         << "the logger was destroyed under a running tick";
     gate.release();
     destroyed.wait();
-    EXPECT_EQ(recordsSoFar(), std::vector<Bytes>{tmcEntry("3,0")});
+    EXPECT_EQ(entriesSoFar(), Lines{tmcEntry("3,0")});
 }
 
 }  // namespace
