@@ -1,19 +1,14 @@
 #include "Eventually.h"
-#include "ForkSupport.h"
 
 #include <xob/support/TimerCtrl.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <future>
 #include <thread>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -24,7 +19,7 @@ using xobtest::settle;
 // out of the controller the way the loggers do: unregister, then wait out a running tick.
 class Client : public TimerCtrlClient {
 public:
-    Client(std::uint32_t intervalMs, bool repeat, std::function<void(Client&)> action = nullptr)
+    Client(std::uint32_t intervalMs, bool repeat, std::function<void(Client&)> action = [](Client&) {})
         : m_action(std::move(action)) {
         SetInterval(intervalMs);
         SetRepeat(repeat);
@@ -35,7 +30,7 @@ public:
     }
     void Tick() override {
         tickThread = std::this_thread::get_id();
-        if (m_action) m_action(*this);
+        m_action(*this);
         ++ticks;
     }
 
@@ -48,25 +43,20 @@ private:
 
 TimerCtrl& controller() { return *TimerCtrl_GetInstance(); }
 
-TEST(TimerCtrl, OneShotTicksOnceOnTheControllerThread) {
-    Client client(0, false);  // due at once, yet never ticked inside Register
-    controller().Register(&client);
-    ASSERT_TRUE(eventually([&] { return client.ticks == 1; }));
-    EXPECT_NE(client.tickThread.load(), std::this_thread::get_id());
-    EXPECT_FALSE(controller().IsRegistered(&client));
-    settle();
-    EXPECT_EQ(client.ticks, 1);
-}
-
-TEST(TimerCtrl, OneShotClientRegistersAgainFromItsOwnTick) {
-    Client client(1, false, [](Client& self) {
-        if (self.ticks < 2) controller().Register(&self);  // ticks counts the earlier ticks here
-    });
-    controller().Register(&client);
-    ASSERT_TRUE(eventually([&] { return client.ticks == 3; }));
-    settle();
-    EXPECT_EQ(client.ticks, 3);
-    EXPECT_FALSE(controller().IsRegistered(&client));
+// Due at once, yet never ticked inside Register; a one-shot client may register again from its own
+// tick.
+TEST(TimerCtrl, OneShotTicksOnceOnTheControllerThreadAndMayRegisterAgain) {
+    for (const int again : {0, 2}) {
+        Client client(0, false, [again](Client& self) {
+            if (self.ticks < again) controller().Register(&self);  // ticks counts the earlier ticks here
+        });
+        controller().Register(&client);
+        ASSERT_TRUE(eventually([&] { return client.ticks == again + 1; }));
+        EXPECT_NE(client.tickThread.load(), std::this_thread::get_id());
+        settle();
+        EXPECT_EQ(client.ticks, again + 1);
+        EXPECT_FALSE(controller().IsRegistered(&client));
+    }
 }
 
 TEST(TimerCtrl, ExpediteTicksEveryRegisteredClientButNotAnUnregisteredOne) {
@@ -119,27 +109,21 @@ TEST(TimerCtrl, RepeatingClientTicksUntilUnregistered) {
     EXPECT_EQ(client.ticks, ticks);
 }
 
-// A process may end while clients are registered and one of them ticks all the time: a forked child
-// (whose controller thread starts anew) does so and must end normally, without a sanitizer report.
+// A process may end while clients are registered and one of them ticks all the time: a fresh
+// process does so and must end normally, without a sanitizer report.
 Client* s_leftRegistered[2];  // still reachable at exit, so no leak is reported either
 
 TEST(TimerCtrl, ProcessEndsNormallyWithClientsStillRegistered) {
-    XOBTEST_SKIP_WITHOUT_FORKED_CHILDREN();
-    const pid_t child = fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-        s_leftRegistered[0] = new Client(1, true);
-        s_leftRegistered[1] = new Client(3600000, false);
-        controller().Register(s_leftRegistered[0]);
-        controller().Register(s_leftRegistered[1]);
-        std::exit(eventually([] { return s_leftRegistered[0]->ticks >= 2; }) ? 0 : 3);
-    }
-    int status = 0;
-    const bool ended = eventually([&] { return waitpid(child, &status, WNOHANG) == child; });
-    if (!ended) kill(child, SIGKILL);
-    ASSERT_TRUE(ended) << "the child did not end";
-    ASSERT_TRUE(WIFEXITED(status)) << "signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            s_leftRegistered[0] = new Client(1, true);
+            s_leftRegistered[1] = new Client(3600000, false);
+            controller().Register(s_leftRegistered[0]);
+            controller().Register(s_leftRegistered[1]);
+            std::exit(eventually([] { return s_leftRegistered[0]->ticks >= 2; }) ? 0 : 3);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
