@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <pthread.h>
 #include <sstream>
@@ -78,6 +80,48 @@ public:
 private:
     std::mutex m_mutex;
     Lines m_lines;
+};
+
+// Holds the TMC tick inside its first trace line until released; `atEnd` runs at its last line.
+class TickGate {
+public:
+    explicit TickGate(std::function<void()> atEnd = [] {}) : m_atEnd(std::move(atEnd)) {
+        XOBLoggerBase::TraceChannel().SetSink([this](short, const std::string& text) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (text.find(": Tick: ") != std::string::npos) {
+                m_entered = true;
+                m_changed.notify_all();
+                m_changed.wait(lock, [this] { return m_released; });
+            } else if (text.find(": TimerElapsed: ") != std::string::npos) {
+                m_atEnd();
+            }
+        });
+        XOBLoggerBase::TraceChannel().SetLevel(1);
+    }
+    ~TickGate() {
+        release();
+        XOBLoggerBase::TraceChannel().SetSink(nullptr);
+        XOBLoggerBase::TraceChannel().SetLevel(2);
+    }
+    void waitEntered() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_entered; });
+    }
+    void release() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+    }
+    bool entered() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_entered;
+    }
+
+private:
+    std::function<void()> m_atEnd;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_entered = false, m_released = false;
 };
 
 // A suite with its own device stand-in and a logger mutex for the loggers the tests build.

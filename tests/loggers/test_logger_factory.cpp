@@ -57,46 +57,22 @@ TEST(LoggerFactory, RacingFirstCallersShareOneInstance) {
 }
 
 // What the exit case observes: the route options shared with the route guidance logger, the
-// navigation logger as timer client, and what the trace lines of the tick saw.
+// navigation logger as timer client, and whether that logger still held its share when the tick
+// ended. Leaked on purpose: used until the very end of the child.
 struct ExitProbe {
     CIPtr<dsi::navigation::RouteOptions> options{new dsi::navigation::RouteOptions};
     ITimerCtrlClient* navClient = nullptr;
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool tickEntered = false;
-    bool tickReleased = false;
-    bool tickEnded = false;
-    bool routeLoggerAliveAtTickEnd = false;
+    std::atomic<bool> routeLoggerAliveAtTickEnd{false};
+    loggertest::TickGate gate{[this] { routeLoggerAliveAtTickEnd = options.GetRefCount() == 2; }};
 };
-
-ExitProbe* g_probe = nullptr;  // leaked on purpose: used until the very end of the child
+ExitProbe* g_probe = nullptr;
 
 // Registered before the factory exists, so it runs after the factory has been destroyed.
 void checkAfterFactory() {
-    if (g_probe->options.GetRefCount() != 1) {
-        failInChild("the route guidance logger outlived the factory");
-    }
-    if (TimerCtrl_GetInstance()->IsRegistered(g_probe->navClient)) {
-        failInChild("the navigation logger's timer is still registered");
-    }
-    std::lock_guard<std::mutex> lock(g_probe->mutex);
-    if (g_probe->tickEntered && !(g_probe->tickEnded && g_probe->routeLoggerAliveAtTickEnd)) {
+    if (g_probe->options.GetRefCount() != 1) failInChild("the route guidance logger outlived the factory");
+    if (TimerCtrl_GetInstance()->IsRegistered(g_probe->navClient)) failInChild("the timer is still registered");
+    if (g_probe->gate.entered() && !g_probe->routeLoggerAliveAtTickEnd) {
         failInChild("the running tick did not end before the loggers went");
-    }
-}
-
-// The sink holds the tick in its first trace line until released, and notes at the tick's last
-// line whether the route guidance logger still holds its share of the route options.
-void probeSink(short, const std::string& text) {
-    ExitProbe& probe = *g_probe;
-    std::unique_lock<std::mutex> lock(probe.mutex);
-    if (text.find(": Tick: ") != std::string::npos) {
-        probe.tickEntered = true;
-        probe.changed.notify_all();
-        probe.changed.wait(lock, [&probe] { return probe.tickReleased; });
-    } else if (text.find(": TimerElapsed: ") != std::string::npos) {
-        probe.tickEnded = true;
-        probe.routeLoggerAliveAtTickEnd = probe.options.GetRefCount() == 2;
     }
 }
 
@@ -106,33 +82,21 @@ void exitWithArmedTimer(bool tickRunning) {
     xob::seams::setDevicePath("/dev/null");
     g_probe = new ExitProbe;
     std::atexit(&checkAfterFactory);
-    XOBLoggerBase::TraceChannel().SetSink(&probeSink);
-    XOBLoggerBase::TraceChannel().SetLevel(1);
-
     XOBLoggerFactory::GetXobLoggerRG()->SetRouteOptions(g_probe->options);
     XOBLoggerNav* const nav = XOBLoggerFactory::GetXobLoggerNav();
     XOBLoggerFactory::GetXobLoggerMap()->SetNeedUpdate();
     g_probe->navClient = nav;
     nav->Traffic_TmcInfoHDU_LogEntry_SetMessageCount(9);
-    if (!TimerCtrl_GetInstance()->IsRegistered(nav)) {
-        failInChild("the timer was not armed");
-    }
+    if (!TimerCtrl_GetInstance()->IsRegistered(nav)) failInChild("the timer was not armed");
     if (tickRunning) {
         TimerCtrl_GetInstance()->Expedite();
-        {
-            std::unique_lock<std::mutex> lock(g_probe->mutex);
-            g_probe->changed.wait(lock, [] { return g_probe->tickEntered; });
-        }
+        g_probe->gate.waitEntered();
         // Let the tick go on once exit is under way (if it goes on earlier, the case is only weaker).
         // A process still there long after is stuck: a tick waiting for a lock that the
         // destruction holds while it waits for the tick.
         std::thread([] {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            {
-                std::lock_guard<std::mutex> lock(g_probe->mutex);
-                g_probe->tickReleased = true;
-                g_probe->changed.notify_all();
-            }
+            g_probe->gate.release();
             std::this_thread::sleep_for(std::chrono::seconds(30));
             failInChild("exit is stuck behind the running tick");
         }).detach();

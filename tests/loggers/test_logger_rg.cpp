@@ -69,10 +69,6 @@ protected:
     XOBLoggerRG m_rg;
 };
 
-TEST_F(RouteGuidance, SummaryOfZeroOptionsWithEmptyLists) {
-    EXPECT_EQ(summaryOf(m_rg, zeroOptionsWithEmptyLists()), kZeroSummary);
-}
-
 TEST_F(RouteGuidance, SummaryPrintsEachMemberUnderItsKey) {
     EXPECT_EQ(summaryOf(m_rg, numberedOptions()),
               "type=1dyn=4motorw=9ferry=10tollr=11vign=17hov=25ipd=27hybrid=3trafficPat=6tunnel=13timeRestr=20"

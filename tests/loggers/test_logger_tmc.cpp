@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <future>
 #include <memory>
 #include <thread>
@@ -114,48 +113,11 @@ TEST_F(TmcCounts, DestructionWhileArmedCancelsTheEntry) {
     EXPECT_EQ(entriesSoFar(), Lines{});
 }
 
-// Holds the tick inside its trace line of `operation` until released.
-class TickGate {
-public:
-    explicit TickGate(const std::string& operation) {
-        XOBLoggerBase::TraceChannel().SetSink([this, operation](short, const std::string& text) {
-            if (text.find(": " + operation + ": ") == std::string::npos) {
-                return;
-            }
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_entered = true;
-            m_changed.notify_all();
-            m_changed.wait(lock, [this] { return m_released; });
-        });
-        XOBLoggerBase::TraceChannel().SetLevel(1);
-    }
-    ~TickGate() {
-        release();
-        XOBLoggerBase::TraceChannel().SetSink(nullptr);
-        XOBLoggerBase::TraceChannel().SetLevel(2);
-    }
-    void waitEntered() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_entered; });
-    }
-    void release() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_released = true;
-        m_changed.notify_all();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_entered = false;
-    bool m_released = false;
-};
-
 // A tick that has started when the logger is destroyed runs to its end on a live logger: the
 // destructor waits for it (its owner holds no logger mutex here).
 TEST_F(TmcCounts, DestructionWaitsForARunningTick) {
     auto nav = std::make_unique<XOBLoggerNav>(m_shared);
-    TickGate gate("Tick");
+    loggertest::TickGate gate;
     nav->Traffic_TmcInfoHDU_LogEntry_SetMessageCount(3);
     controller().Expedite();
     gate.waitEntered();

@@ -12,12 +12,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -35,9 +35,7 @@ const std::chrono::milliseconds kLimit(20000);  // a recorder that takes longer 
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 Bytes readBytes(const std::string& path) {
@@ -45,18 +43,16 @@ Bytes readBytes(const std::string& path) {
     return Bytes(text.begin(), text.end());
 }
 
-// Cuts a saved stream by its length fields; false when it does not end at a record's end.
-bool splitRecords(const Bytes& stream, std::vector<Bytes>& records) {
-    std::size_t pos = 0;
-    while (stream.size() - pos >= 2) {
-        const std::size_t total = (stream[pos] | (stream[pos + 1] << 8)) + 2u;
-        if (stream.size() - pos < total) {
-            break;
-        }
-        records.emplace_back(stream.begin() + static_cast<long>(pos), stream.begin() + static_cast<long>(pos + total));
-        pos += total;
+// Cuts a saved stream by its length fields; it must end at a record's end.
+std::vector<Bytes> records(const Bytes& stream) {
+    std::vector<Bytes> cut;
+    auto at = stream.begin();
+    while (stream.end() - at >= 2 && stream.end() - at >= at[0] + at[1] * 256 + 2) {
+        cut.emplace_back(at, at + at[0] + at[1] * 256 + 2);
+        at += static_cast<long>(cut.back().size());
     }
-    return pos == stream.size();
+    EXPECT_TRUE(at == stream.end()) << "the stream ends inside a record";
+    return cut;
 }
 
 // A log entry that tells its producer and its place in that producer's sequence.
@@ -81,19 +77,7 @@ protected:
             kill(m_pid, SIGKILL);
             waitpid(m_pid, nullptr, 0);
         }
-        removeTree(m_dir);
-    }
-    static void removeTree(const std::string& dir) {
-        if (DIR* listing = opendir(dir.c_str())) {
-            while (const dirent* entry = readdir(listing)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != ".." && unlink((dir + "/" + name).c_str()) != 0) {
-                    removeTree(dir + "/" + name);
-                }
-            }
-            closedir(listing);
-        }
-        rmdir(dir.c_str());
+        xobtest::runChild({"rm", "-rf", m_dir}, kLimit);
     }
 
     // Starts xob-recorder on the test's FIFO and waits until writers can open it.
@@ -107,11 +91,8 @@ protected:
             return fd >= 0 && close(fd) == 0;
         })) << readFile(m_errors);
     }
-    xobtest::ChildRun stop() {
-        kill(m_pid, SIGTERM);
-        return finished();
-    }
-    xobtest::ChildRun finished() {
+    xobtest::ChildRun stop(bool terminate = true) {
+        if (terminate) kill(m_pid, SIGTERM);
         const xobtest::ChildRun run = xobtest::finishChild(m_pid, kLimit, m_errors);
         m_pid = -1;
         return run;
@@ -138,16 +119,15 @@ const Bytes kMedia = xobtest::logEntry(0x41B, 200, {23, 0, 0, 1, 2});
 const Bytes kWatchdog = xobtest::logEntry(0x703, 300, {'b', 0, 'a', 0});
 
 TEST_F(Recorder, LeavesAPathItDoesNotOwnAsItIs) {
-    struct Case {
+    const struct {
         const char* what;
         void (*make)(const std::string& path);
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"a file", [](const std::string& path) { std::ofstream(path) << "keep"; }},
         {"a directory", [](const std::string& path) { mkdir(path.c_str(), 0700); }},
         {"a symbolic link", [](const std::string& path) { symlink("elsewhere", path.c_str()); }},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         c.make(m_fifo);
         struct stat before {};
         lstat(m_fifo.c_str(), &before);
@@ -158,9 +138,7 @@ TEST_F(Recorder, LeavesAPathItDoesNotOwnAsItIs) {
         EXPECT_EQ(lstat(m_fifo.c_str(), &after), 0) << c.what;
         EXPECT_EQ(after.st_ino, before.st_ino) << c.what;
         EXPECT_EQ(after.st_mode, before.st_mode) << c.what;
-        if (unlink(m_fifo.c_str()) != 0) {
-            rmdir(m_fifo.c_str());
-        }
+        std::remove(m_fifo.c_str());
     }
 }
 
@@ -190,8 +168,8 @@ TEST_F(Recorder, TwoRecordersOnOnePathTheSecondRefuses) {
 TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
     constexpr unsigned kProducers = 8;
     constexpr std::uint32_t kMostRecords = 20000;
-    const std::string saved = m_dir + "/saved.xob";
-    start({"--output", saved, "--quiet", "--stats-every", "0.05"});
+    const std::string savedPath = m_dir + "/saved.xob";
+    start({"--output", savedPath, "--quiet", "--stats-every", "0.05"});
     std::vector<std::pair<pid_t, int>> producers;
     for (unsigned producer = 0; producer < kProducers; ++producer) {
         int counts[2];
@@ -200,12 +178,9 @@ TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             signal(SIGPIPE, SIG_IGN);
-            std::uint32_t delivered = 0;
-            while (delivered < kMostRecords) {
-                const int fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK);
-                if (fd < 0) {
-                    break;  // the recorder has removed its path
-                }
+            std::uint32_t delivered = 0;  // until the recorder has removed its path
+            for (int fd; delivered < kMostRecords && (fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0;
+                 ++delivered) {
                 const Bytes record = numbered(producer, delivered);
                 ssize_t written;
                 while ((written = write(fd, record.data(), record.size())) < 0 && errno == EAGAIN) {
@@ -213,10 +188,7 @@ TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
                     poll(&room, 1, 100);
                 }
                 close(fd);
-                if (written != static_cast<ssize_t>(record.size())) {
-                    break;
-                }
-                ++delivered;
+                if (written != static_cast<ssize_t>(record.size())) break;
             }
             const bool reported = write(counts[1], &delivered, sizeof delivered) == sizeof delivered;
             _exit(reported ? 0 : 1);
@@ -227,7 +199,7 @@ TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
     // Stop while they write: once the first counts are out and something is saved.
     EXPECT_TRUE(eventually([&] {
         struct stat status {};
-        return readFile(m_errors).find("records/s") != std::string::npos && stat(saved.c_str(), &status) == 0 &&
+        return readFile(m_errors).find("records/s") != std::string::npos && stat(savedPath.c_str(), &status) == 0 &&
                status.st_size > 0;
     }));
     const xobtest::ChildRun run = stop();
@@ -243,17 +215,16 @@ TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
     EXPECT_TRUE(fifoGone());
     EXPECT_EQ(run.errors.find("dropped"), std::string::npos) << run.errors;
 
-    std::vector<Bytes> records;
-    EXPECT_TRUE(splitRecords(readBytes(saved), records));
+    const std::vector<Bytes> saved = records(readBytes(savedPath));
     std::vector<std::uint32_t> next(kProducers, 0);
-    for (const Bytes& record : records) {
+    for (const Bytes& record : saved) {
         const unsigned producer = record[12];
         ASSERT_LT(producer, kProducers);
         ASSERT_EQ(record, numbered(producer, next[producer])) << "out of order or not whole";
         ++next[producer];
     }
     EXPECT_EQ(next, delivered);
-    EXPECT_NE(run.errors.find(std::to_string(records.size()) + " records"), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find(std::to_string(saved.size()) + " records"), std::string::npos) << run.errors;
 }
 
 // `xob-recorder --decode | head -2`: the reader of its output goes away. Without --output the
@@ -261,11 +232,11 @@ TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
 TEST_F(Recorder, ClosedStandardOutputEndsThePrintingCleanly) {
     for (const bool saving : {false, true}) {
         SCOPED_TRACE(saving ? "with --output" : "printing only");
-        const std::string saved = m_dir + "/saved.xob";
+        const std::string savedPath = m_dir + "/saved.xob";
         int out[2];
         ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
-        start(saving ? std::vector<std::string>{"--decode", "--output", saved} : std::vector<std::string>{"--decode"},
-              out[1]);
+        start(saving ? std::vector<std::string>{"--decode", "--output", savedPath}
+                     : std::vector<std::string>{"--decode"}, out[1]);
         close(out[1]);
         ASSERT_TRUE(send(kPrepare));
         std::string lines;  // as head -2 reads them
@@ -276,30 +247,23 @@ TEST_F(Recorder, ClosedStandardOutputEndsThePrintingCleanly) {
         close(out[0]);
         EXPECT_NE(lines.find("Nav_SWDL_Prepare"), std::string::npos) << lines;
         unsigned sent = 1;
+        EXPECT_TRUE(eventually([&] {
+            sent += send(kMedia) ? 1 : 0;
+            return saving ? readFile(m_errors).find("standard output closed") != std::string::npos : fifoGone();
+        }));
         if (saving) {
-            EXPECT_TRUE(eventually([&] {
-                sent += send(kMedia) ? 1 : 0;
-                return readFile(m_errors).find("standard output closed") != std::string::npos;
-            }));
             ASSERT_TRUE(send(kWatchdog));
             ++sent;
-            kill(m_pid, SIGTERM);
-        } else {
-            EXPECT_TRUE(eventually([&] {
-                sent += send(kMedia) ? 1 : 0;
-                return fifoGone();
-            }));
         }
-        const xobtest::ChildRun run = finished();
+        const xobtest::ChildRun run = stop(saving);
         EXPECT_TRUE(run.exited);
         EXPECT_EQ(run.status, 0) << run.errors;
         EXPECT_TRUE(fifoGone());
         EXPECT_NE(run.errors.find(std::to_string(sent) + " records"), std::string::npos) << run.errors;
         if (saving) {
-            std::vector<Bytes> records;
-            EXPECT_TRUE(splitRecords(readBytes(saved), records));
-            EXPECT_EQ(records.size(), sent);
-            EXPECT_EQ(records.back(), kWatchdog);
+            const std::vector<Bytes> saved = records(readBytes(savedPath));
+            EXPECT_EQ(saved.size(), sent);
+            EXPECT_EQ(saved.back(), kWatchdog);
         }
     }
 }
@@ -358,13 +322,10 @@ TEST_F(Recorder, RotationKeepsRecordsWholeInARingOfFiles) {
         const Bytes one = numbered(0, static_cast<std::uint32_t>(payload), payload);
         stream.insert(stream.end(), one.begin(), one.end());
     }
-    std::vector<Bytes> sent;
-    ASSERT_TRUE(splitRecords(stream, sent));
+    const std::vector<Bytes> sent = records(stream);
     const auto record = [&](const std::string& saved, const std::string& rotate) {
         start({"--quiet", "--output", saved, "--rotate", rotate});
-        for (const Bytes& one : sent) {
-            ASSERT_TRUE(send(one));
-        }
+        for (const Bytes& one : sent) ASSERT_TRUE(send(one));
         EXPECT_EQ(stop().status, 0);
     };
     const auto name = [](const std::string& base, std::size_t index) {
@@ -381,12 +342,11 @@ TEST_F(Recorder, RotationKeepsRecordsWholeInARingOfFiles) {
     Bytes joined;
     std::size_t recordsBefore = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        std::vector<Bytes> records;
-        EXPECT_TRUE(splitRecords(files[i], records)) << "file " << i << " ends inside a record";
+        SCOPED_TRACE("file " + std::to_string(i));
+        recordsBefore += records(files[i]).size();
         EXPECT_LE(files[i].size(), kSize);
-        recordsBefore += records.size();
         if (i + 1 < files.size()) {
-            EXPECT_GT(files[i].size() + sent[recordsBefore].size(), kSize) << "file " << i << " closed early";
+            EXPECT_GT(files[i].size() + sent[recordsBefore].size(), kSize) << "closed early";
         }
         joined.insert(joined.end(), files[i].begin(), files[i].end());
     }
@@ -414,9 +374,7 @@ TEST_F(Recorder, FifoModeIsTheOneAskedForWhateverTheUmask) {
         struct stat status {};
         EXPECT_EQ(stat(m_fifo.c_str(), &status), 0);
         EXPECT_EQ(status.st_mode & 07777, c.second.size() == 2 ? 0600u : 0622u) << "umask " << c.first;
-        if (c.second.size() == 3) {
-            break;  // the last recorder gets a write from another user
-        }
+        if (c.second.size() == 3) break;  // the last recorder gets a write from another user
         EXPECT_EQ(stop().status, 0);
     }
     const passwd* other = getpwnam("nobody");
@@ -425,12 +383,8 @@ TEST_F(Recorder, FifoModeIsTheOneAskedForWhateverTheUmask) {
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            if (setgroups(0, nullptr) != 0 || setgid(other->pw_gid) != 0 || setuid(other->pw_uid) != 0) {
-                _exit(3);
-            }
-            if (open(m_fifo.c_str(), O_RDONLY | O_NONBLOCK) >= 0) {
-                _exit(2);  // it could steal records
-            }
+            if (setgroups(0, nullptr) != 0 || setgid(other->pw_gid) != 0 || setuid(other->pw_uid) != 0) _exit(3);
+            if (open(m_fifo.c_str(), O_RDONLY | O_NONBLOCK) >= 0) _exit(2);  // it could steal records
             const int fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK);
             _exit(fd >= 0 && write(fd, kMedia.data(), kMedia.size()) == static_cast<ssize_t>(kMedia.size()) ? 0 : 1);
         }
