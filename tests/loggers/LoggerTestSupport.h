@@ -55,17 +55,27 @@ inline std::string traceLine(const std::string& operation, const std::string& me
 }
 
 // Captures every line of the trace channel while it lives, the channel at `level`; lines at a
-// level other than 1 get the prefix "level N: ".
+// level other than 1 get the prefix "level N: ". With `holdTicks`, a TMC tick is held inside its
+// first trace line until release(), and `atTickEnd` runs at the tick's last line.
 class TraceCapture {
 public:
-    explicit TraceCapture(short level = 1) {
+    explicit TraceCapture(short level = 1, bool holdTicks = false, std::function<void()> atTickEnd = [] {})
+        : m_released(!holdTicks), m_atTickEnd(std::move(atTickEnd)) {
         XOBLoggerBase::TraceChannel().SetSink([this](short lineLevel, const std::string& text) {
-            std::lock_guard<std::mutex> lock(m_mutex);
+            std::unique_lock<std::mutex> lock(m_mutex);
             m_lines.push_back(lineLevel == 1 ? text : "level " + std::to_string(lineLevel) + ": " + text);
+            if (text.find(": Tick: ") != std::string::npos) {
+                m_tickEntered = true;
+                m_changed.notify_all();
+                m_changed.wait(lock, [this] { return m_released; });
+            } else if (text.find(": TimerElapsed: ") != std::string::npos) {
+                m_atTickEnd();
+            }
         });
         XOBLoggerBase::TraceChannel().SetLevel(level);
     }
     ~TraceCapture() {
+        release();
         XOBLoggerBase::TraceChannel().SetSink(nullptr);
         XOBLoggerBase::TraceChannel().SetLevel(2);
     }
@@ -76,52 +86,26 @@ public:
         lines.swap(m_lines);
         return lines;
     }
-
-private:
-    std::mutex m_mutex;
-    Lines m_lines;
-};
-
-// Holds the TMC tick inside its first trace line until released; `atEnd` runs at its last line.
-class TickGate {
-public:
-    explicit TickGate(std::function<void()> atEnd = [] {}) : m_atEnd(std::move(atEnd)) {
-        XOBLoggerBase::TraceChannel().SetSink([this](short, const std::string& text) {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            if (text.find(": Tick: ") != std::string::npos) {
-                m_entered = true;
-                m_changed.notify_all();
-                m_changed.wait(lock, [this] { return m_released; });
-            } else if (text.find(": TimerElapsed: ") != std::string::npos) {
-                m_atEnd();
-            }
-        });
-        XOBLoggerBase::TraceChannel().SetLevel(1);
+    bool tickEntered() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_tickEntered;
     }
-    ~TickGate() {
-        release();
-        XOBLoggerBase::TraceChannel().SetSink(nullptr);
-        XOBLoggerBase::TraceChannel().SetLevel(2);
-    }
-    void waitEntered() {
+    void waitForTick() {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_entered; });
+        m_changed.wait(lock, [this] { return m_tickEntered; });
     }
     void release() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_released = true;
         m_changed.notify_all();
     }
-    bool entered() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_entered;
-    }
 
 private:
-    std::function<void()> m_atEnd;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    bool m_entered = false, m_released = false;
+    Lines m_lines;
+    bool m_tickEntered = false, m_released;
+    std::function<void()> m_atTickEnd;
 };
 
 // A suite with its own device stand-in and a logger mutex for the loggers the tests build.

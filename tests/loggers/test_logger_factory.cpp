@@ -63,7 +63,7 @@ struct ExitProbe {
     CIPtr<dsi::navigation::RouteOptions> options{new dsi::navigation::RouteOptions};
     ITimerCtrlClient* navClient = nullptr;
     std::atomic<bool> routeLoggerAliveAtTickEnd{false};
-    loggertest::TickGate gate{[this] { routeLoggerAliveAtTickEnd = options.GetRefCount() == 2; }};
+    loggertest::TraceCapture gate{1, true, [this] { routeLoggerAliveAtTickEnd = options.GetRefCount() == 2; }};
 };
 ExitProbe* g_probe = nullptr;
 
@@ -71,7 +71,7 @@ ExitProbe* g_probe = nullptr;
 void checkAfterFactory() {
     if (g_probe->options.GetRefCount() != 1) failInChild("the route guidance logger outlived the factory");
     if (TimerCtrl_GetInstance()->IsRegistered(g_probe->navClient)) failInChild("the timer is still registered");
-    if (g_probe->gate.entered() && !g_probe->routeLoggerAliveAtTickEnd) {
+    if (g_probe->gate.tickEntered() && !g_probe->routeLoggerAliveAtTickEnd) {
         failInChild("the running tick did not end before the loggers went");
     }
 }
@@ -90,7 +90,7 @@ void exitWithArmedTimer(bool tickRunning) {
     if (!TimerCtrl_GetInstance()->IsRegistered(nav)) failInChild("the timer was not armed");
     if (tickRunning) {
         TimerCtrl_GetInstance()->Expedite();
-        g_probe->gate.waitEntered();
+        g_probe->gate.waitForTick();
         // Let the tick go on once exit is under way (if it goes on earlier, the case is only weaker).
         // A process still there long after is stuck: a tick waiting for a lock that the
         // destruction holds while it waits for the tick.

@@ -117,10 +117,10 @@ TEST_F(TmcCounts, DestructionWhileArmedCancelsTheEntry) {
 // destructor waits for it (its owner holds no logger mutex here).
 TEST_F(TmcCounts, DestructionWaitsForARunningTick) {
     auto nav = std::make_unique<XOBLoggerNav>(m_shared);
-    loggertest::TickGate gate;
+    loggertest::TraceCapture gate(1, true);
     nav->Traffic_TmcInfoHDU_LogEntry_SetMessageCount(3);
     controller().Expedite();
-    gate.waitEntered();
+    gate.waitForTick();
 
     std::future<void> destroyed = std::async(std::launch::async, [&nav] { nav.reset(); });
     EXPECT_EQ(destroyed.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout)
