@@ -120,7 +120,8 @@ TEST_F(MapSettings, OneEntryPerBatchAndResetKeepsTheValues) {
                                      mapEntry("zoomLevelMeters=500 mapOrientationInstance2=0 drawRoutes=1")}));
     m_map.SetNeedUpdate();
     m_map.SendUpdate();
-    EXPECT_EQ(entriesSoFar(), Lines{mapEntry("zoomLevelMeters=500 mapOrientationInstance2=0 drawRoutes=1 landmarks3D=1")});
+    EXPECT_EQ(entriesSoFar(),
+              Lines{mapEntry("zoomLevelMeters=500 mapOrientationInstance2=0 drawRoutes=1 landmarks3D=1")});
 }
 
 }  // namespace

@@ -63,24 +63,26 @@ std::string startEntry(int mode, const std::string& summary, const std::string& 
            " tmcStation=" + station + " reason=" + std::to_string(reason);
 }
 
+std::string startTrace(const std::string& arguments) {
+    return loggertest::traceLine("FinishNewRouteCalculation", "update Nav_StartRGHDU_LogEntry(" + arguments + ")");
+}
+
 class RouteGuidance : public loggertest::LoggerSuite {
 protected:
     RouteGuidance() : m_rg(m_shared) {}
     XOBLoggerRG m_rg;
 };
 
-TEST_F(RouteGuidance, SummaryPrintsEachMemberUnderItsKey) {
+// Each member under its key; absent lists and absent options leave their keys out; the summary is
+// appended to the text, not written over it.
+TEST_F(RouteGuidance, SummaryOfTheRouteOptions) {
     EXPECT_EQ(summaryOf(m_rg, numberedOptions()),
               "type=1dyn=4motorw=9ferry=10tollr=11vign=17hov=25ipd=27hybrid=3trafficPat=6tunnel=13timeRestr=20"
               "weight=2dynSnF=5dynPatt=6dynOnl=7dynRec=8penalty=12leftRightTurn=14slopes=15slopesMaxF=16"
               "vignetteCountries=276,40,cityMaut=18cityMauts=-5,cartrain=19seasonalRestr=21unpaved=22"
               "residential=23trailer=24border=26trail=28wpm=29ecoTurns=30style=-31");
-}
-
-TEST_F(RouteGuidance, SummaryLeavesOutAbsentListsAndAbsentOptions) {
     EXPECT_EQ(summaryOf(m_rg, CIPtr<RouteOptions>(new RouteOptions)), summaryWithoutLists());
     EXPECT_EQ(summaryOf(m_rg, nullptr, "kept"), "kept");
-    // The summary is appended, not written over.
     EXPECT_EQ(summaryOf(m_rg, zeroOptionsWithEmptyLists(), "kept"), "kept" + kZeroSummary);
 }
 
@@ -88,46 +90,32 @@ TEST_F(RouteGuidance, StartEntryTracesTheWholeSummaryAndRecordsItsStart) {
     loggertest::TraceCapture trace;
     m_rg.NewRouteCalculation(XOBLog::VGM_COMPACT, zeroOptionsWithEmptyLists(), XOBLog::NSR_ManualStart, "");
     EXPECT_EQ(entriesSoFar(), Lines{startEntry(0, kZeroSummary.substr(0, 63), "", 0)});
-    EXPECT_EQ(trace.take(), Lines{loggertest::traceLine(
-                                "FinishNewRouteCalculation",
-                                "update Nav_StartRGHDU_LogEntry(VGM_COMPACT, " + kZeroSummary + ", , NSR_ManualStart)")});
+    EXPECT_EQ(trace.take(), Lines{startTrace("VGM_COMPACT, " + kZeroSummary + ", , NSR_ManualStart")});
 }
 
-TEST_F(RouteGuidance, ModeAndReasonNamesInTheTraceAndNumbersInTheEntry) {
-    struct Case {
-        int mode;
-        int reason;
-        const char* modeName;
-        const char* reasonName;
+// The station is traced and recorded as Latin-1.
+TEST_F(RouteGuidance, NamesInTheTraceAndNumbersInTheEntry) {
+    const struct {
+        int mode, reason;
+        const char *modeName, *reasonName, *station, *latin1;
+    } cases[] = {
+        {-1, 0, "VGM_UNDEFINED", "NSR_ManualStart", "", ""},
+        {0, 1, "VGM_COMPACT", "NSR_SectionBlocked", "", ""},
+        {1, 2, "VGM_COMPLETE", "NSR_TmcRecalculationStart", "", ""},
+        {2, 3, "VGM_TRAFFIC", "Unknown NavStartReason value", "", ""},
+        {3, -1, "VGM_OFF", "Unknown NavStartReason value", "", ""},
+        {7, 0x10000, "Unknown VoiceGuidanceMode value", "Unknown NavStartReason value", "", ""},
+        {-2, 0, "Unknown VoiceGuidanceMode value", "NSR_ManualStart", "", ""},
+        {3, 1, "VGM_OFF", "NSR_SectionBlocked", "K\xC3\xB6ln", "K\xF6ln"},
     };
-    const Case cases[] = {
-        {-1, 0, "VGM_UNDEFINED", "NSR_ManualStart"},
-        {0, 1, "VGM_COMPACT", "NSR_SectionBlocked"},
-        {1, 2, "VGM_COMPLETE", "NSR_TmcRecalculationStart"},
-        {2, 3, "VGM_TRAFFIC", "Unknown NavStartReason value"},
-        {3, -1, "VGM_OFF", "Unknown NavStartReason value"},
-        {7, 0x10000, "Unknown VoiceGuidanceMode value", "Unknown NavStartReason value"},
-        {-2, 0, "Unknown VoiceGuidanceMode value", "NSR_ManualStart"},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.modeName + std::string(" ") + c.reasonName);
         loggertest::TraceCapture trace;
         m_rg.FinishNewRouteCalculation(static_cast<XOBLog::VoiceGuidanceMode>(c.mode), nullptr,
-                                       static_cast<XOBLog::NavStartReason>(c.reason), "");
-        EXPECT_EQ(entriesSoFar(), Lines{startEntry(static_cast<signed char>(c.mode), "", "", c.reason)});
-        EXPECT_EQ(trace.take(), Lines{loggertest::traceLine(
-                                    "FinishNewRouteCalculation", std::string("update Nav_StartRGHDU_LogEntry(") +
-                                                                     c.modeName + ", , , " + c.reasonName + ")")});
+                                       static_cast<XOBLog::NavStartReason>(c.reason), c.station);
+        EXPECT_EQ(entriesSoFar(), Lines{startEntry(static_cast<signed char>(c.mode), "", c.latin1, c.reason)});
+        EXPECT_EQ(trace.take(), Lines{startTrace(std::string(c.modeName) + ", , " + c.latin1 + ", " + c.reasonName)});
     }
-}
-
-TEST_F(RouteGuidance, StationIsTracedAndRecordedAsLatin1) {
-    loggertest::TraceCapture trace;
-    m_rg.FinishNewRouteCalculation(XOBLog::VGM_OFF, nullptr, XOBLog::NSR_SectionBlocked, "K\xC3\xB6ln");
-    EXPECT_EQ(entriesSoFar(), Lines{startEntry(3, "", "K\xF6ln", 1)});
-    EXPECT_EQ(trace.take(), Lines{loggertest::traceLine(
-                                "FinishNewRouteCalculation",
-                                "update Nav_StartRGHDU_LogEntry(VGM_OFF, , K\xF6ln, NSR_SectionBlocked)")});
 }
 
 TEST_F(RouteGuidance, IncrementalStartRecordsTheStoredValuesAsOftenAsAsked) {
@@ -144,7 +132,8 @@ TEST_F(RouteGuidance, IncrementalStartRecordsTheStoredValuesAsOftenAsAsked) {
 
     // The lists are absent; the entry keeps the first 63 characters of the summary.
     const std::string rest = summaryWithoutLists().substr(6, 57);
-    EXPECT_EQ(entriesSoFar(), (Lines{startEntry(3, "type=4" + rest, "Stn", 1), startEntry(3, "type=9" + rest, "Stn", 1)}));
+    EXPECT_EQ(entriesSoFar(),
+              (Lines{startEntry(3, "type=4" + rest, "Stn", 1), startEntry(3, "type=9" + rest, "Stn", 1)}));
 }
 
 TEST_F(RouteGuidance, OneShotStartLeavesACleanCalculationBehind) {

@@ -15,9 +15,9 @@
 #include <fcntl.h>
 #include <fstream>
 #include <grp.h>
+#include <iterator>
 #include <poll.h>
 #include <pwd.h>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -170,18 +170,17 @@ TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
     constexpr std::uint32_t kMostRecords = 20000;
     const std::string savedPath = m_dir + "/saved.xob";
     start({"--output", savedPath, "--quiet", "--stats-every", "0.05"});
-    std::vector<std::pair<pid_t, int>> producers;
-    for (unsigned producer = 0; producer < kProducers; ++producer) {
-        int counts[2];
-        ASSERT_EQ(pipe(counts), 0);
+    int counts[2];  // each producer's (number, records delivered), written at once when it ends
+    ASSERT_EQ(pipe(counts), 0);
+    for (std::uint32_t producer = 0; producer < kProducers; ++producer) {
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             signal(SIGPIPE, SIG_IGN);
-            std::uint32_t delivered = 0;  // until the recorder has removed its path
-            for (int fd; delivered < kMostRecords && (fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0;
-                 ++delivered) {
-                const Bytes record = numbered(producer, delivered);
+            std::uint32_t report[2] = {producer, 0};  // until the recorder has removed its path
+            for (int fd; report[1] < kMostRecords && (fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0;
+                 ++report[1]) {
+                const Bytes record = numbered(producer, report[1]);
                 ssize_t written;
                 while ((written = write(fd, record.data(), record.size())) < 0 && errno == EAGAIN) {
                     pollfd room{fd, POLLOUT, 0};
@@ -190,12 +189,10 @@ TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
                 close(fd);
                 if (written != static_cast<ssize_t>(record.size())) break;
             }
-            const bool reported = write(counts[1], &delivered, sizeof delivered) == sizeof delivered;
-            _exit(reported ? 0 : 1);
+            _exit(write(counts[1], report, sizeof report) == sizeof report ? 0 : 1);
         }
-        close(counts[1]);
-        producers.emplace_back(pid, counts[0]);
     }
+    close(counts[1]);
     // Stop while they write: once the first counts are out and something is saved.
     EXPECT_TRUE(eventually([&] {
         struct stat status {};
@@ -204,13 +201,11 @@ TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
     }));
     const xobtest::ChildRun run = stop();
     std::vector<std::uint32_t> delivered(kProducers, 0);
-    for (unsigned producer = 0; producer < kProducers; ++producer) {
-        int status = 0;
-        waitpid(producers[producer].first, &status, 0);
-        EXPECT_EQ(read(producers[producer].second, &delivered[producer], sizeof delivered[producer]),
-                  static_cast<ssize_t>(sizeof delivered[producer]));
-        close(producers[producer].second);
+    for (std::uint32_t report[2]; read(counts[0], report, sizeof report) == sizeof report;) {
+        delivered.at(report[0]) = report[1];
     }
+    close(counts[0]);
+    for (unsigned producer = 0; producer < kProducers; ++producer) wait(nullptr);
     EXPECT_EQ(run.status, 0) << run.errors;
     EXPECT_TRUE(fifoGone());
     EXPECT_EQ(run.errors.find("dropped"), std::string::npos) << run.errors;
