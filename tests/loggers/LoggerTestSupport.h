@@ -22,6 +22,12 @@ namespace loggertest {
 
 using Lines = std::vector<std::string>;
 
+// An enumerator of the loggers' types from any number, also one it does not name.
+template <typename Enum>
+Enum as(int value) {
+    return static_cast<Enum>(value);
+}
+
 inline void appendFields(std::string& out, const std::vector<xob::decoder::Field>& fields) {
     using Kind = xob::decoder::Value::Kind;
     for (const xob::decoder::Field& field : fields) {

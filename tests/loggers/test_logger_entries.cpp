@@ -3,9 +3,10 @@
 #include "LoggerTestSupport.h"
 
 #include <functional>
-#include <ostream>
 
 namespace {
+
+using loggertest::as;
 
 struct Loggers {
     explicit Loggers(osal::Mutex& mutex) : nav(mutex), map(mutex), rg(mutex), sensor(mutex) {}
@@ -22,32 +23,6 @@ struct OperationCase {
     const char* operation;  // null: no trace line
     std::string message;    // empty: "update <operation>"
 };
-
-void PrintTo(const OperationCase& c, std::ostream* out) { *out << c.name; }
-
-class LoggerOperations : public loggertest::LoggerSuite, public testing::WithParamInterface<OperationCase> {};
-
-TEST_P(LoggerOperations, RecordsItsEntryAndTracesOnlyBelowLevelTwo) {
-    const OperationCase& c = GetParam();
-    for (short level : {0, 1, 2}) {
-        SCOPED_TRACE("channel level " + std::to_string(level));
-        Loggers loggers(m_shared);
-        loggertest::TraceCapture trace(level);
-        c.call(loggers);
-        EXPECT_EQ(entriesSoFar(), c.entries);
-        loggertest::Lines expected;
-        if (c.operation != nullptr && level < 2) {
-            expected.push_back(loggertest::traceLine(
-                c.operation, c.message.empty() ? std::string("update ") + c.operation : c.message));
-        }
-        EXPECT_EQ(trace.take(), expected);
-    }
-}
-
-template <typename Enum>
-Enum as(int value) {
-    return static_cast<Enum>(value);
-}
 
 const unsigned char kSensorBytes[] = {'a', 'b', 0, 'c'};
 
@@ -91,8 +66,25 @@ const OperationCase kOperations[] = {
      {"Nav_StopRGHDU_LogEntry reason=254"}, "RouteGuidanceStopped", "update Nav_StopRGHDU_LogEntry"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Loggers, LoggerOperations, testing::ValuesIn(kOperations),
-                         [](const testing::TestParamInfo<OperationCase>& info) { return info.param.name; });
+class LoggerOperations : public loggertest::LoggerSuite {};
+
+TEST_F(LoggerOperations, EachRecordsItsEntryAndTracesOnlyBelowLevelTwo) {
+    for (const OperationCase& c : kOperations) {
+        for (short level : {0, 1, 2}) {
+            SCOPED_TRACE(c.name + std::string(" at channel level ") + std::to_string(level));
+            Loggers loggers(m_shared);
+            loggertest::TraceCapture trace(level);
+            c.call(loggers);
+            EXPECT_EQ(entriesSoFar(), c.entries);
+            loggertest::Lines expected;
+            if (c.operation != nullptr && level < 2) {
+                expected.push_back(loggertest::traceLine(
+                    c.operation, c.message.empty() ? std::string("update ") + c.operation : c.message));
+            }
+            EXPECT_EQ(trace.take(), expected);
+        }
+    }
+}
 
 // Exposes the conversion of the base.
 struct Converter : XOBLoggerBase {

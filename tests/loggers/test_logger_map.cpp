@@ -2,8 +2,8 @@
 #include "LoggerTestSupport.h"
 
 #include <functional>
-#include <ostream>
 
+using loggertest::as;
 using loggertest::Lines;
 
 namespace {
@@ -23,65 +23,50 @@ std::string mapEntry(const std::string& changes = "") {
     return entry;
 }
 
-template <typename Enum>
-Enum as(int value) {
-    return static_cast<Enum>(value);
-}
-
 class MapSettings : public loggertest::LoggerSuite {
 protected:
     MapSettings() : m_map(m_shared) {}
     XOBLoggerMap m_map;
 };
 
-struct SetterCase {
-    const char* name;
-    std::function<void(XOBLoggerMap&)> set;
-    const char* recorded;
-};
-
-void PrintTo(const SetterCase& c, std::ostream* out) { *out << c.name; }
-
-class MapSetters : public MapSettings, public testing::WithParamInterface<SetterCase> {};
-
-// Each setter alone: its field is recorded and nothing else changes.
-TEST_P(MapSetters, StoreTheirFieldAndMarkAnUpdate) {
-    GetParam().set(m_map);
-    EXPECT_TRUE(m_map.NeedsUpdate());
-    m_map.SendUpdate();
-    EXPECT_EQ(entriesSoFar(), Lines{mapEntry(GetParam().recorded)});
-}
-
 const XOBLog::MapInstance kInstance0 = XOBLog::MI_Instance0;
 const XOBLog::MapInstance kInstance2 = XOBLog::MI_Instance2;
 
-const SetterCase kSetters[] = {
-    {"ZoomLevelMeters", [](XOBLoggerMap& m) { m.SetZoomLevelMeters(-500); }, "zoomLevelMeters=-500"},
-    {"AutoZoomModeLowByte", [](XOBLoggerMap& m) { m.SetAutoZoomMode(as<XOBLog::AutoZoomMode>(0x105)); },
-     "autoZoomMode=5"},
-    {"DayNight", [](XOBLoggerMap& m) { m.SetDayNight(as<XOBLog::DayNightSetting>(0)); }, "dayNight=0"},
-    {"OrientationInstance0", [](XOBLoggerMap& m) { m.SetMapOrientation(kInstance0, as<XOBLog::MapOrientation>(4)); },
-     "mapOrientationInstance0=4"},
-    {"TypeInstance0", [](XOBLoggerMap& m) { m.SetMapType(kInstance0, as<XOBLog::MapType>(6)); }, "mapTypeInstance0=6"},
-    {"OrientationInstance2", [](XOBLoggerMap& m) { m.SetMapOrientation(kInstance2, as<XOBLog::MapOrientation>(0)); },
-     "mapOrientationInstance2=0"},
-    {"TypeInstance2", [](XOBLoggerMap& m) { m.SetMapType(kInstance2, as<XOBLog::MapType>(3)); }, "mapTypeInstance2=3"},
-    {"Landmarks2D", [](XOBLoggerMap& m) { m.SetLandmarks2D(as<XOBLog::Landmarks2D>(-1)); }, "landmarks2D=255"},
-    {"DrawRoutes", [](XOBLoggerMap& m) { m.SetDrawRoutes(true); }, "drawRoutes=1"},
-    {"HighwayMap", [](XOBLoggerMap& m) { m.SetHighwayMap(true); }, "highwayMap=1"},
-    {"ParkingMapViewMode", [](XOBLoggerMap& m) { m.SetParkingMapViewMode(true); }, "parkingMapViewMode=1"},
-    {"MapInMapActive", [](XOBLoggerMap& m) { m.SetMapInMapActive(true); }, "mapInMapActive=1"},
-    {"TrafficEventArrows", [](XOBLoggerMap& m) { m.SetTrafficEventArrows(true); }, "trafficEventArrows=1"},
-    {"Landmarks3D", [](XOBLoggerMap& m) { m.SetLandmarks3D(true); }, "landmarks3D=1"},
-    {"MemoryPointNames", [](XOBLoggerMap& m) { m.SetMemoryPointNames(true); }, "memoryPointNames=1"},
-    {"TrafficEventIcons", [](XOBLoggerMap& m) { m.SetTrafficEventIcons(true); }, "trafficEventIcons=1"},
-    // A value equal to the one held still marks an update.
-    {"HighwayMapUnchanged", [](XOBLoggerMap& m) { m.SetHighwayMap(false); }, ""},
-    {"MarkAlone", [](XOBLoggerMap& m) { m.SetNeedUpdate(); }, ""},
-};
-
-INSTANTIATE_TEST_SUITE_P(Map, MapSetters, testing::ValuesIn(kSetters),
-                         [](const testing::TestParamInfo<SetterCase>& info) { return info.param.name; });
+// Each setter alone marks an update, and its field is recorded with nothing else changed.
+TEST_F(MapSettings, EachSetterStoresItsFieldAndMarksAnUpdate) {
+    const struct {
+        std::function<void(XOBLoggerMap&)> set;
+        const char* recorded;
+    } setters[] = {
+        {[](XOBLoggerMap& m) { m.SetZoomLevelMeters(-500); }, "zoomLevelMeters=-500"},
+        {[](XOBLoggerMap& m) { m.SetAutoZoomMode(as<XOBLog::AutoZoomMode>(0x105)); }, "autoZoomMode=5"},
+        {[](XOBLoggerMap& m) { m.SetDayNight(as<XOBLog::DayNightSetting>(0)); }, "dayNight=0"},
+        {[](XOBLoggerMap& m) { m.SetMapOrientation(kInstance0, as<XOBLog::MapOrientation>(4)); },
+         "mapOrientationInstance0=4"},
+        {[](XOBLoggerMap& m) { m.SetMapType(kInstance0, as<XOBLog::MapType>(6)); }, "mapTypeInstance0=6"},
+        {[](XOBLoggerMap& m) { m.SetMapOrientation(kInstance2, as<XOBLog::MapOrientation>(0)); },
+         "mapOrientationInstance2=0"},
+        {[](XOBLoggerMap& m) { m.SetMapType(kInstance2, as<XOBLog::MapType>(3)); }, "mapTypeInstance2=3"},
+        {[](XOBLoggerMap& m) { m.SetLandmarks2D(as<XOBLog::Landmarks2D>(-1)); }, "landmarks2D=255"},
+        {[](XOBLoggerMap& m) { m.SetDrawRoutes(true); }, "drawRoutes=1"},
+        {[](XOBLoggerMap& m) { m.SetHighwayMap(true); }, "highwayMap=1"},
+        {[](XOBLoggerMap& m) { m.SetParkingMapViewMode(true); }, "parkingMapViewMode=1"},
+        {[](XOBLoggerMap& m) { m.SetMapInMapActive(true); }, "mapInMapActive=1"},
+        {[](XOBLoggerMap& m) { m.SetTrafficEventArrows(true); }, "trafficEventArrows=1"},
+        {[](XOBLoggerMap& m) { m.SetLandmarks3D(true); }, "landmarks3D=1"},
+        {[](XOBLoggerMap& m) { m.SetMemoryPointNames(true); }, "memoryPointNames=1"},
+        {[](XOBLoggerMap& m) { m.SetTrafficEventIcons(true); }, "trafficEventIcons=1"},
+        {[](XOBLoggerMap& m) { m.SetHighwayMap(false); }, ""},  // the value held still marks an update
+        {[](XOBLoggerMap& m) { m.SetNeedUpdate(); }, ""},
+    };
+    for (const auto& c : setters) {
+        XOBLoggerMap map(m_shared);
+        c.set(map);
+        EXPECT_TRUE(map.NeedsUpdate()) << c.recorded;
+        map.SendUpdate();
+        EXPECT_EQ(entriesSoFar(), Lines{mapEntry(c.recorded)});
+    }
+}
 
 TEST_F(MapSettings, NothingIsRecordedWithoutAMark) {
     loggertest::TraceCapture trace;
