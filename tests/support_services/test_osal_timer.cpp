@@ -18,23 +18,24 @@ private:
     static void onTimer(osal::Timer* timer) { ++static_cast<CountingTimer*>(timer)->calls; }
 };
 
-// A one-shot timer calls once per start and not after a stop; a periodic one calls until stopped.
+// A one-shot timer calls once per start, also when started again after its call; a periodic one
+// calls until stopped.
 TEST(OsalTimer, CallsOncePerStartOrPeriodicallyUntilStopped) {
     for (const bool periodic : {false, true}) {
+        SCOPED_TRACE(periodic ? "periodic" : "one-shot");
         CountingTimer timer(periodic);
-        ASSERT_TRUE(timer.start(1));
-        ASSERT_TRUE(xobtest::eventually([&] { return timer.calls >= (periodic ? 3 : 1); }));
-        if (periodic) {
-            timer.stop();
-        } else {
+        for (int started = 1; started <= 2; ++started) {
+            ASSERT_TRUE(timer.start(1));
+            ASSERT_TRUE(xobtest::eventually([&] { return timer.calls >= (periodic ? 3 * started : started); }));
             xobtest::settle();
-            EXPECT_FALSE(timer.isRunning());
-            ASSERT_TRUE(timer.start(3600000));
-            timer.stop();
+            EXPECT_EQ(timer.isRunning(), periodic);
         }
+        ASSERT_TRUE(periodic || timer.start(3600000));
+        timer.stop();
+        EXPECT_FALSE(timer.isRunning());
         const int calls = timer.calls;
         xobtest::settle();
-        EXPECT_EQ(timer.calls, periodic ? calls : 1) << (periodic ? "periodic" : "one-shot");
+        EXPECT_EQ(timer.calls, periodic ? calls : 2);
     }
 }
 
