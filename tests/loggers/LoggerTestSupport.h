@@ -16,6 +16,7 @@
 #include <pthread.h>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace loggertest {
@@ -27,7 +28,6 @@ template <typename Enum>
 Enum as(int value) {
     return static_cast<Enum>(value);
 }
-
 inline void appendFields(std::string& out, const std::vector<xob::decoder::Field>& fields) {
     using Kind = xob::decoder::Value::Kind;
     for (const xob::decoder::Field& field : fields) {
@@ -36,14 +36,13 @@ inline void appendFields(std::string& out, const std::vector<xob::decoder::Field
             for (const auto& item : v.items) appendFields(out, item);
             continue;
         }
-        out += std::string(" ") + field.layout->name + "=";
-        out += v.kind == Kind::Signed ? std::to_string(v.s)
-               : v.kind == Kind::Text || v.kind == Kind::Char ? v.text
-                                                              : std::to_string(v.u);
+        out += std::string(" ") + field.layout->name + "=" +
+               (v.kind == Kind::Signed ? std::to_string(v.s)
+                : v.kind == Kind::Text || v.kind == Kind::Char ? v.text : std::to_string(v.u));
     }
 }
 
-// One record as the decoder reads it.
+// One record as the decoder reads it; damage (a reserved field not 0, say) shows after "!!".
 inline std::string decoded(const xobtest::Bytes& bytes) {
     const xob::decoder::DecodedRecord record = xob::decoder::decodeRecord(bytes.data(), bytes.size());
     std::string text = record.name();
@@ -81,16 +80,14 @@ public:
         XOBLoggerBase::TraceChannel().SetLevel(level);
     }
     ~TraceCapture() {
-        release();
+        release();  // a held tick ends before the sink goes
         XOBLoggerBase::TraceChannel().SetSink(nullptr);
         XOBLoggerBase::TraceChannel().SetLevel(2);
     }
     // The lines captured so far, which are forgotten.
     Lines take() {
         std::lock_guard<std::mutex> lock(m_mutex);
-        Lines lines;
-        lines.swap(m_lines);
-        return lines;
+        return std::exchange(m_lines, {});
     }
     bool tickEntered() {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -118,10 +115,7 @@ private:
 class LoggerSuite : public testing::Test {
 protected:
     static void SetUpTestSuite() { s_device = new xobtest::DeviceStandIn(); }
-    static void TearDownTestSuite() {
-        delete s_device;
-        s_device = nullptr;
-    }
+    static void TearDownTestSuite() { delete std::exchange(s_device, nullptr); }
 
     // Every record that arrived before a marker entry queued now, decoded.
     static Lines entriesSoFar() {

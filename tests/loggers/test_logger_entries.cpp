@@ -17,53 +17,45 @@ struct Loggers {
 };
 
 struct OperationCase {
-    const char* name;
     std::function<void(Loggers&)> call;
     loggertest::Lines entries;
-    const char* operation;  // null: no trace line
-    std::string message;    // empty: "update <operation>"
+    const char* operation;  // of the trace line "<operation>: update <first entry's name>"; null: none
 };
 
 const unsigned char kSensorBytes[] = {'a', 'b', 0, 'c'};
 
 const OperationCase kOperations[] = {
-    {"ReportError", [](Loggers& l) { l.rg.Nav_Error_ReportError("boom"); },
-     {"Nav_Error_ReportError_LogEntry text=boom"}, nullptr, ""},
-    {"SwdlCheckNavigation", [](Loggers& l) { l.nav.Nav_SWDL_Check("Navigation", "/fs/usb0", "nav.pkg"); },
-     {"Nav_SWDL_Check component=1 path=/fs/usb0|nav.pkg"}, "Nav_SWDL_Check", ""},
-    {"SwdlCheckPersonalPoiEmptyParts", [](Loggers& l) { l.nav.Nav_SWDL_Check("PersonalPOI", "", ""); },
-     {"Nav_SWDL_Check component=2 path=|"}, "Nav_SWDL_Check", ""},
+    {[](Loggers& l) { l.rg.Nav_Error_ReportError("boom"); }, {"Nav_Error_ReportError_LogEntry text=boom"}, nullptr},
+    {[](Loggers& l) { l.nav.Nav_SWDL_Check("Navigation", "/fs/usb0", "nav.pkg"); },
+     {"Nav_SWDL_Check component=1 path=/fs/usb0|nav.pkg"}, "Nav_SWDL_Check"},
+    {[](Loggers& l) { l.nav.Nav_SWDL_Check("PersonalPOI", "", ""); }, {"Nav_SWDL_Check component=2 path=|"},
+     "Nav_SWDL_Check"},
     // Names are compared exactly; markers in the parts are not filled again; the result's low byte.
-    {"SwdlCheckResult", [](Loggers& l) {
-         l.nav.Nav_SWDL_Check_Result("navigation", "a%1b", "c%2", as<XOBLog::SwdlResult>(0x1FF));
-     }, {"Nav_SWDL_Check_Result component=0 path=a%1b|c%2 result=-1"}, "Nav_SWDL_Check_Result", ""},
-    {"SwdlPrepareNavigation", [](Loggers& l) { l.nav.Nav_SWDL_Prepare("Navigation"); },
-     {"Nav_SWDL_Prepare component=0"}, "Nav_SWDL_Prepare", ""},
-    {"SwdlPreparePersonalPoi", [](Loggers& l) { l.nav.Nav_SWDL_Prepare("PersonalPOI"); },
-     {"Nav_SWDL_Prepare component=1"}, "Nav_SWDL_Prepare", ""},
-    {"SwdlPrepareResultOk", [](Loggers& l) { l.nav.Nav_SWDL_Prepare_Result("PersonalPOI", true); },
-     {"Nav_SWDL_Prepare_Result component=1 result=1"}, "Nav_SWDL_Prepare_Result", ""},
-    {"SwdlFinalizeOtherName", [](Loggers& l) { l.nav.Nav_SWDL_Finalize("Media"); },
-     {"Nav_SWDL_Finalize component=0"}, "Nav_SWDL_Finalize", ""},
-    {"SwdlFinalizeResultFailed", [](Loggers& l) { l.nav.Nav_SWDL_Finalize_Result("PersonalPOI", false); },
-     {"Nav_SWDL_Finalize_Result component=1 result=0"}, "Nav_SWDL_Finalize_Result", ""},
+    {[](Loggers& l) { l.nav.Nav_SWDL_Check_Result("navigation", "a%1b", "c%2", as<XOBLog::SwdlResult>(0x1FF)); },
+     {"Nav_SWDL_Check_Result component=0 path=a%1b|c%2 result=-1"}, "Nav_SWDL_Check_Result"},
+    {[](Loggers& l) { l.nav.Nav_SWDL_Prepare("Navigation"); }, {"Nav_SWDL_Prepare component=0"}, "Nav_SWDL_Prepare"},
+    {[](Loggers& l) { l.nav.Nav_SWDL_Prepare("PersonalPOI"); }, {"Nav_SWDL_Prepare component=1"}, "Nav_SWDL_Prepare"},
+    {[](Loggers& l) { l.nav.Nav_SWDL_Prepare_Result("PersonalPOI", true); },
+     {"Nav_SWDL_Prepare_Result component=1 result=1"}, "Nav_SWDL_Prepare_Result"},
+    {[](Loggers& l) { l.nav.Nav_SWDL_Finalize("Media"); }, {"Nav_SWDL_Finalize component=0"}, "Nav_SWDL_Finalize"},
+    {[](Loggers& l) { l.nav.Nav_SWDL_Finalize_Result("PersonalPOI", false); },
+     {"Nav_SWDL_Finalize_Result component=1 result=0"}, "Nav_SWDL_Finalize_Result"},
     // The first text is cut to 32 characters, the second is not.
-    {"WatchDogCutsTheFirstText", [](Loggers& l) {
-         l.nav.WatchDogHDU_LogEntry(std::string(34, 'f').c_str(), std::string(40, 's').c_str());
-     }, {"WatchDogHDU_LogEntry second=" + std::string(40, 's') + " first=" + std::string(32, 'f')},
-     "WatchDogHDU_LogEntry", ""},
-    {"StateOfOperation", [](Loggers& l) {
+    {[](Loggers& l) { l.nav.WatchDogHDU_LogEntry(std::string(34, 'f').c_str(), std::string(40, 's').c_str()); },
+     {"WatchDogHDU_LogEntry second=" + std::string(40, 's') + " first=" + std::string(32, 'f')},
+     "WatchDogHDU_LogEntry"},
+    {[](Loggers& l) {
          l.nav.Nav_StateOfOperationHDU_LogEntry(as<XOBLog::NavStateOfOperation>(3), as<XOBLog::NaviState>(0x105));
-     }, {"Nav_StateOfOperationHDU_LogEntry navState=5 stateOfOperation=3"}, "Nav_StateOfOperationHDU_LogEntry", ""},
-    {"InitNavLogfiles", [](Loggers& l) { l.nav.Init_NavLogfiles(); },
+     }, {"Nav_StateOfOperationHDU_LogEntry navState=5 stateOfOperation=3"}, "Nav_StateOfOperationHDU_LogEntry"},
+    {[](Loggers& l) { l.nav.Init_NavLogfiles(); },
      {"InitFiles filesOf=" + std::to_string(0x418), "InitFiles filesOf=" + std::to_string(0x426),
-      "InitFiles filesOf=" + std::to_string(0x420)}, nullptr, ""},
-    {"SensorData", [](Loggers& l) { l.sensor.Sensoric_SensorData_LogEntry(kSensorBytes, 4); },
-     {"Sensoric_SensorData_LogEntry data=ab count=4"}, "Sensoric_SensorData_LogEntry", ""},
-    {"SensorDataEmpty", [](Loggers& l) { l.sensor.Sensoric_SensorData_LogEntry(kSensorBytes + 2, 0); },
-     {"Sensoric_SensorData_LogEntry data= count=0"}, "Sensoric_SensorData_LogEntry", ""},
-    {"RouteGuidanceStopped", [](Loggers& l) { l.rg.RouteGuidanceStopped(as<XOBLog::NavStopReason>(0x1FE)); },
-     {"Nav_StopRGHDU_LogEntry reason=254"}, "RouteGuidanceStopped", "update Nav_StopRGHDU_LogEntry"},
+      "InitFiles filesOf=" + std::to_string(0x420)}, nullptr},
+    {[](Loggers& l) { l.sensor.Sensoric_SensorData_LogEntry(kSensorBytes, 4); },
+     {"Sensoric_SensorData_LogEntry data=ab count=4"}, "Sensoric_SensorData_LogEntry"},
+    {[](Loggers& l) { l.sensor.Sensoric_SensorData_LogEntry(kSensorBytes + 2, 0); },
+     {"Sensoric_SensorData_LogEntry data= count=0"}, "Sensoric_SensorData_LogEntry"},
+    {[](Loggers& l) { l.rg.RouteGuidanceStopped(as<XOBLog::NavStopReason>(0x1FE)); },
+     {"Nav_StopRGHDU_LogEntry reason=254"}, "RouteGuidanceStopped"},
 };
 
 class LoggerOperations : public loggertest::LoggerSuite {};
@@ -71,17 +63,15 @@ class LoggerOperations : public loggertest::LoggerSuite {};
 TEST_F(LoggerOperations, EachRecordsItsEntryAndTracesOnlyBelowLevelTwo) {
     for (const OperationCase& c : kOperations) {
         for (short level : {0, 1, 2}) {
-            SCOPED_TRACE(c.name + std::string(" at channel level ") + std::to_string(level));
+            SCOPED_TRACE(c.entries.front() + " at channel level " + std::to_string(level));
             Loggers loggers(m_shared);
             loggertest::TraceCapture trace(level);
             c.call(loggers);
             EXPECT_EQ(entriesSoFar(), c.entries);
-            loggertest::Lines expected;
-            if (c.operation != nullptr && level < 2) {
-                expected.push_back(loggertest::traceLine(
-                    c.operation, c.message.empty() ? std::string("update ") + c.operation : c.message));
-            }
-            EXPECT_EQ(trace.take(), expected);
+            const std::string entry = c.entries.front().substr(0, c.entries.front().find(' '));
+            EXPECT_EQ(trace.take(), c.operation != nullptr && level < 2
+                                        ? loggertest::Lines{loggertest::traceLine(c.operation, "update " + entry)}
+                                        : loggertest::Lines{});
         }
     }
 }
@@ -93,18 +83,13 @@ struct Converter : XOBLoggerBase {
 
 TEST(ToCappedLatin1, CutsOnlyTextsLongerThanCapPlusOne) {
     const std::string t33(33, 'x'), t34(34, 'x');
-    const struct {
-        std::string text;
-        int cap;
-        std::string expected;
-    } cases[] = {
-        {t33, 32, t33}, {t34, 32, std::string(32, 'x')}, {"", 32, ""}, {t34, 0, t34}, {t34, -5, t34},
-        {"ab\xC3\xA9z", 3, "ab\xE9z"},  // characters are counted, and written as Latin-1
-        {"ab\xC3\xA9zz", 3, "ab\xE9"},
+    const std::string cases[][3] = {  // text, cap, expected
+        {t33, "32", t33}, {t34, "32", std::string(32, 'x')}, {"", "32", ""}, {t34, "0", t34}, {t34, "-5", t34},
+        {"ab\xC3\xA9z", "3", "ab\xE9z"},  // characters are counted, and written as Latin-1
+        {"ab\xC3\xA9zz", "3", "ab\xE9"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(std::string(Converter::ToCappedLatin1(c.text.c_str(), c.cap).GetConstData()), c.expected)
-            << c.text.size() << " bytes, cap " << c.cap;
+        EXPECT_EQ(Converter::ToCappedLatin1(c[0].c_str(), std::stoi(c[1])).GetConstData(), c[2]) << c[0] << " " << c[1];
     }
 }
 

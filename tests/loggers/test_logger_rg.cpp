@@ -13,13 +13,6 @@ const std::string kZeroSummary =
     "dynPatt=0dynOnl=0dynRec=0penalty=0leftRightTurn=0slopes=0slopesMaxF=0vignetteCountries=cityMaut=0cityMauts="
     "cartrain=0seasonalRestr=0unpaved=0residential=0trailer=0border=0trail=0wpm=0ecoTurns=0style=0";
 
-CIPtr<RouteOptions> zeroOptionsWithEmptyLists() {
-    CIPtr<RouteOptions> options(new RouteOptions);
-    options->vignetteCountries = CIPtr<CIArray<int>>(new CIArray<int>);
-    options->cityMauts = CIPtr<CIArray<int>>(new CIArray<int>);
-    return options;
-}
-
 // The members numbered in declaration order (the last one negative), and two short lists.
 CIPtr<RouteOptions> numberedOptions() {
     CIPtr<RouteOptions> options(new RouteOptions);
@@ -34,9 +27,7 @@ CIPtr<RouteOptions> numberedOptions() {
         &RouteOptions::wpm,      &RouteOptions::ecoTurns,      &RouteOptions::style,
     };
     int number = 0;
-    for (int RouteOptions::*member : scalars) {
-        (*options).*member = ++number;
-    }
+    for (int RouteOptions::*member : scalars) (*options).*member = ++number;
     options->style = -31;
     options->vignetteCountries = CIPtr<CIArray<int>>(new CIArray<int>{276, 40});
     options->cityMauts = CIPtr<CIArray<int>>(new CIArray<int>{-5});
@@ -83,14 +74,10 @@ TEST_F(RouteGuidance, SummaryOfTheRouteOptions) {
               "residential=23trailer=24border=26trail=28wpm=29ecoTurns=30style=-31");
     EXPECT_EQ(summaryOf(m_rg, CIPtr<RouteOptions>(new RouteOptions)), summaryWithoutLists());
     EXPECT_EQ(summaryOf(m_rg, nullptr, "kept"), "kept");
-    EXPECT_EQ(summaryOf(m_rg, zeroOptionsWithEmptyLists(), "kept"), "kept" + kZeroSummary);
-}
-
-TEST_F(RouteGuidance, StartEntryTracesTheWholeSummaryAndRecordsItsStart) {
-    loggertest::TraceCapture trace;
-    m_rg.NewRouteCalculation(XOBLog::VGM_COMPACT, zeroOptionsWithEmptyLists(), XOBLog::NSR_ManualStart, "");
-    EXPECT_EQ(entriesSoFar(), Lines{startEntry(0, kZeroSummary.substr(0, 63), "", 0)});
-    EXPECT_EQ(trace.take(), Lines{startTrace("VGM_COMPACT, " + kZeroSummary + ", , NSR_ManualStart")});
+    CIPtr<RouteOptions> emptyLists(new RouteOptions);
+    emptyLists->vignetteCountries = CIPtr<CIArray<int>>(new CIArray<int>);
+    emptyLists->cityMauts = CIPtr<CIArray<int>>(new CIArray<int>);
+    EXPECT_EQ(summaryOf(m_rg, emptyLists, "kept"), "kept" + kZeroSummary);
 }
 
 // The station is traced and recorded as Latin-1.
@@ -136,7 +123,9 @@ TEST_F(RouteGuidance, IncrementalStartRecordsTheStoredValuesAsOftenAsAsked) {
               (Lines{startEntry(3, "type=4" + rest, "Stn", 1), startEntry(3, "type=9" + rest, "Stn", 1)}));
 }
 
+// Its trace line holds the whole summary, the entry the first 63 characters.
 TEST_F(RouteGuidance, OneShotStartLeavesACleanCalculationBehind) {
+    loggertest::TraceCapture trace;
     CIPtr<RouteOptions> stored(new RouteOptions);
     m_rg.SetVoiceGuidanceMode(XOBLog::VGM_COMPLETE);
     m_rg.SetStartReason(XOBLog::NSR_SectionBlocked);
@@ -148,8 +137,10 @@ TEST_F(RouteGuidance, OneShotStartLeavesACleanCalculationBehind) {
     EXPECT_EQ(stored.GetRefCount(), 1) << "the stored share was kept";
     m_rg.FinishNewRouteCalculation();  // mode kept; options, station and reason from the opening
 
-    const std::string summary = summaryWithoutLists().substr(0, 63);
-    EXPECT_EQ(entriesSoFar(), (Lines{startEntry(2, summary, "Station", 2), startEntry(1, "", "", 0)}));
+    const std::string summary = summaryWithoutLists();
+    EXPECT_EQ(entriesSoFar(), (Lines{startEntry(2, summary.substr(0, 63), "Station", 2), startEntry(1, "", "", 0)}));
+    EXPECT_EQ(trace.take(), (Lines{startTrace("VGM_TRAFFIC, " + summary + ", Station, NSR_TmcRecalculationStart"),
+                                   startTrace("VGM_COMPLETE, , , NSR_ManualStart")}));
 }
 
 }  // namespace

