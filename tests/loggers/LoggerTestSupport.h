@@ -42,11 +42,15 @@ inline void appendFields(std::string& out, const std::vector<xob::decoder::Field
     }
 }
 
-// One record as the decoder reads it; damage (a reserved field not 0, say) shows after "!!".
+// One record as the decoder reads it; damage (a reserved field not 0, say) shows after "!!". The
+// loggers stamp entries with the clock, not a time of their own, so a stamp a minute old shows too.
 inline std::string decoded(const xobtest::Bytes& bytes) {
     const xob::decoder::DecodedRecord record = xob::decoder::decodeRecord(bytes.data(), bytes.size());
     std::string text = record.name();
     appendFields(text, record.fields);
+    if (record.hasTimestamp && ((GXob::getApiHundredthSecond() - record.timestamp) & 0xFFFFFFu) > 6000) {
+        text += " !! stamp " + std::to_string(record.timestamp);
+    }
     for (const std::string& damage : record.damage) text += " !! " + damage;
     if (!record.undecoded.empty()) text += " !! undecoded bytes";
     return text;
@@ -124,7 +128,7 @@ protected:
         Lines entries;
         for (xobtest::Bytes record; s_device->next(record);) {
             entries.push_back(decoded(record));
-            if (entries.back() == marker) {
+            if (entries.back().rfind(marker, 0) == 0) {
                 entries.pop_back();
                 return entries;
             }
