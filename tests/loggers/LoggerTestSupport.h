@@ -1,126 +1,143 @@
-// Shared pieces of the logger tests: trace capture on "PC_XOBLOG", a device per suite, and the
-// records a call produced (up to a marker entry, so that extra records are seen too).
+// Shared pieces of the logger tests: trace capture on "PC_XOBLOG", and the records a call made, read
+// back through the decoder as "Name field=value ..." (numbers as recorded, texts raw).
 #ifndef XOB_TESTS_LOGGERS_LOGGERTESTSUPPORT_H
 #define XOB_TESTS_LOGGERS_LOGGERTESTSUPPORT_H
 
 #include <xob/XOBLogger.h>
 
+#include "Decoder.h"
 #include "DeviceStandIn.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <pthread.h>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace loggertest {
 
-using xobtest::Bytes;
-using xobtest::operator+;
+using Lines = std::vector<std::string>;
 
-inline Bytes le32(std::uint32_t value) {
-    return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+// An enumerator of the loggers' types from any number, also one it does not name.
+template <typename Enum>
+Enum as(int value) {
+    return static_cast<Enum>(value);
 }
-
-// `count` copies of `c` and a terminator.
-inline Bytes cutText(std::size_t count, char c) { return Bytes(count, static_cast<std::uint8_t>(c)) + Bytes{0}; }
-
-// A log entry as it is compared: timestamp bytes zeroed.
-inline Bytes entry(std::uint16_t functionId, const Bytes& payload) { return xobtest::logEntry(functionId, 0, payload); }
-
-// The record with its timestamp zeroed when it is a log entry (command 8).
-inline Bytes withoutTime(Bytes record) {
-    if (record.size() >= 12 && record[4] == 8) {
-        record[8] = record[9] = record[10] = record[11] = 0;
+inline void appendFields(std::string& out, const std::vector<xob::decoder::Field>& fields) {
+    using Kind = xob::decoder::Value::Kind;
+    for (const xob::decoder::Field& field : fields) {
+        const xob::decoder::Value& v = field.value;
+        if (v.kind == Kind::List) {  // flags and list items: their fields in line
+            for (const auto& item : v.items) appendFields(out, item);
+            continue;
+        }
+        out += std::string(" ") + field.layout->name + "=" +
+               (v.kind == Kind::Signed ? std::to_string(v.s)
+                : v.kind == Kind::Text || v.kind == Kind::Char ? v.text : std::to_string(v.u));
     }
-    return record;
 }
 
-// The trace line the calling thread writes for `operation` and `message`.
+// One record as the decoder reads it; damage (a reserved field not 0, say) shows after "!!". The
+// loggers stamp entries with the clock, not a time of their own, so a stamp a minute old shows too.
+inline std::string decoded(const xobtest::Bytes& bytes) {
+    const xob::decoder::DecodedRecord record = xob::decoder::decodeRecord(bytes.data(), bytes.size());
+    std::string text = record.name();
+    appendFields(text, record.fields);
+    if (record.hasTimestamp && ((GXob::getApiHundredthSecond() - record.timestamp) & 0xFFFFFFu) > 6000) {
+        text += " !! stamp " + std::to_string(record.timestamp);
+    }
+    for (const std::string& damage : record.damage) text += " !! " + damage;
+    if (!record.undecoded.empty()) text += " !! undecoded bytes";
+    return text;
+}
+
+// "TID <own thread>: operation: message", the trace line of the calling thread.
 inline std::string traceLine(const std::string& operation, const std::string& message) {
     std::ostringstream line;
     line << "TID " << pthread_self() << ": " << operation << ": " << message;
     return line.str();
 }
 
-// True when `line` is the trace line of `operation` and `message` written by a thread other than
-// the calling one.
-inline bool isTraceOfOtherThread(const std::string& line, const std::string& operation, const std::string& message) {
-    const std::string tail = ": " + operation + ": " + message;
-    if (line.compare(0, 4, "TID ") != 0 || line.size() <= 4 + tail.size() ||
-        line.compare(line.size() - tail.size(), tail.size(), tail) != 0) {
-        return false;
-    }
-    const std::string id = line.substr(4, line.size() - 4 - tail.size());
-    std::ostringstream own;
-    own << pthread_self();
-    return id.find_first_not_of("0123456789") == std::string::npos && id != own.str();
-}
-
-// Captures every line logged on the trace channel while it lives, with the channel at `level`.
-// Lines logged at a level other than 1 are kept with the prefix "level N: ".
+// Captures every line of the trace channel while it lives, the channel at `level`; lines at a
+// level other than 1 get the prefix "level N: ". With `holdTicks`, a TMC tick is held inside its
+// first trace line until release(), and `atTickEnd` runs at the tick's last line.
 class TraceCapture {
 public:
-    explicit TraceCapture(short level = 1) {
-        tracing::Channel& channel = XOBLoggerBase::TraceChannel();
-        channel.SetSink([this](short lineLevel, const std::string& text) {
-            std::lock_guard<std::mutex> lock(m_mutex);
+    explicit TraceCapture(short level = 1, bool holdTicks = false, std::function<void()> atTickEnd = [] {})
+        : m_released(!holdTicks), m_atTickEnd(std::move(atTickEnd)) {
+        XOBLoggerBase::TraceChannel().SetSink([this](short lineLevel, const std::string& text) {
+            std::unique_lock<std::mutex> lock(m_mutex);
             m_lines.push_back(lineLevel == 1 ? text : "level " + std::to_string(lineLevel) + ": " + text);
+            if (text.find(": Tick: ") != std::string::npos) {
+                m_tickEntered = true;
+                m_changed.notify_all();
+                m_changed.wait(lock, [this] { return m_released; });
+            } else if (text.find(": TimerElapsed: ") != std::string::npos) {
+                m_atTickEnd();
+            }
         });
-        channel.SetLevel(level);
+        XOBLoggerBase::TraceChannel().SetLevel(level);
     }
     ~TraceCapture() {
-        tracing::Channel& channel = XOBLoggerBase::TraceChannel();
-        channel.SetSink(nullptr);
-        channel.SetLevel(2);
+        release();  // a held tick ends before the sink goes
+        XOBLoggerBase::TraceChannel().SetSink(nullptr);
+        XOBLoggerBase::TraceChannel().SetLevel(2);
     }
-    TraceCapture(const TraceCapture&) = delete;
-    TraceCapture& operator=(const TraceCapture&) = delete;
-
     // The lines captured so far, which are forgotten.
-    std::vector<std::string> take() {
+    Lines take() {
         std::lock_guard<std::mutex> lock(m_mutex);
-        std::vector<std::string> lines;
-        lines.swap(m_lines);
-        return lines;
+        return std::exchange(m_lines, {});
+    }
+    bool tickEntered() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_tickEntered;
+    }
+    void waitForTick() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_tickEntered; });
+    }
+    void release() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
     }
 
 private:
     std::mutex m_mutex;
-    std::vector<std::string> m_lines;
+    std::condition_variable m_changed;
+    Lines m_lines;
+    bool m_tickEntered = false, m_released;
+    std::function<void()> m_atTickEnd;
 };
 
-// A suite with its own device stand-in and a shared logger mutex for loggers built by the tests.
+// A suite with its own device stand-in and a logger mutex for the loggers the tests build.
 class LoggerSuite : public testing::Test {
 protected:
     static void SetUpTestSuite() { s_device = new xobtest::DeviceStandIn(); }
-    static void TearDownTestSuite() {
-        delete s_device;
-        s_device = nullptr;
-    }
+    static void TearDownTestSuite() { delete std::exchange(s_device, nullptr); }
 
-    // Every record that arrived before the marker entry, which is queued now (timestamps zeroed).
-    static std::vector<Bytes> recordsSoFar() {
-        GXob::GoogleNav_RouteGuidanceInfo_LogEntry(kMarkerValue, true, 0);
-        const Bytes marker = entry(0x756, Bytes{3, 0, 0, 0} + le32(kMarkerValue));
-        std::vector<Bytes> records;
-        Bytes record;
-        while (s_device->next(record)) {
-            record = withoutTime(record);
-            if (record == marker) {
-                return records;
+    // Every record that arrived before a marker entry queued now, decoded.
+    static Lines entriesSoFar() {
+        GXob::GoogleNav_RouteGuidanceInfo_LogEntry(kMarker, true, 0);
+        const std::string marker = "GoogleNav_RouteGuidanceInfo_LogEntry value=" + std::to_string(kMarker);
+        Lines entries;
+        for (xobtest::Bytes record; s_device->next(record);) {
+            entries.push_back(decoded(record));
+            if (entries.back().rfind(marker, 0) == 0) {
+                entries.pop_back();
+                return entries;
             }
-            records.push_back(record);
         }
         ADD_FAILURE() << "the marker entry did not arrive";
-        return records;
+        return entries;
     }
 
-    static constexpr std::uint32_t kMarkerValue = 0x4D41524Bu;
+    static constexpr unsigned kMarker = 0x4D41524Bu;
     static inline xobtest::DeviceStandIn* s_device = nullptr;
     osal::Mutex m_shared;
 };

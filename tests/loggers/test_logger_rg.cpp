@@ -3,10 +3,7 @@
 #include "LoggerTestSupport.h"
 
 using dsi::navigation::RouteOptions;
-using loggertest::Bytes;
-using loggertest::entry;
-using loggertest::le32;
-using loggertest::operator+;
+using loggertest::Lines;
 
 namespace {
 
@@ -15,13 +12,6 @@ const std::string kZeroSummary =
     "type=0dyn=0motorw=0ferry=0tollr=0vign=0hov=0ipd=0hybrid=0trafficPat=0tunnel=0timeRestr=0weight=0dynSnF=0"
     "dynPatt=0dynOnl=0dynRec=0penalty=0leftRightTurn=0slopes=0slopesMaxF=0vignetteCountries=cityMaut=0cityMauts="
     "cartrain=0seasonalRestr=0unpaved=0residential=0trailer=0border=0trail=0wpm=0ecoTurns=0style=0";
-
-CIPtr<RouteOptions> zeroOptionsWithEmptyLists() {
-    CIPtr<RouteOptions> options(new RouteOptions);
-    options->vignetteCountries = CIPtr<CIArray<int>>(new CIArray<int>);
-    options->cityMauts = CIPtr<CIArray<int>>(new CIArray<int>);
-    return options;
-}
 
 // The members numbered in declaration order (the last one negative), and two short lists.
 CIPtr<RouteOptions> numberedOptions() {
@@ -37,9 +27,7 @@ CIPtr<RouteOptions> numberedOptions() {
         &RouteOptions::wpm,      &RouteOptions::ecoTurns,      &RouteOptions::style,
     };
     int number = 0;
-    for (int RouteOptions::*member : scalars) {
-        (*options).*member = ++number;
-    }
+    for (int RouteOptions::*member : scalars) (*options).*member = ++number;
     options->style = -31;
     options->vignetteCountries = CIPtr<CIArray<int>>(new CIArray<int>{276, 40});
     options->cityMauts = CIPtr<CIArray<int>>(new CIArray<int>{-5});
@@ -61,8 +49,13 @@ std::string summaryOf(const XOBLoggerRG& rg, const CIPtr<RouteOptions>& options,
     return out.ToUtf8();
 }
 
-Bytes startEntry(std::uint8_t mode, const Bytes& summary, const Bytes& station, std::uint32_t reason) {
-    return entry(0x418, Bytes{1, mode} + summary + station + le32(reason));
+std::string startEntry(int mode, const std::string& summary, const std::string& station, int reason) {
+    return "Nav_StartRGHDU_LogEntry voiceGuidanceMode=" + std::to_string(mode) + " routeOptions=" + summary +
+           " tmcStation=" + station + " reason=" + std::to_string(reason);
+}
+
+std::string startTrace(const std::string& arguments) {
+    return loggertest::traceLine("FinishNewRouteCalculation", "update Nav_StartRGHDU_LogEntry(" + arguments + ")");
 }
 
 class RouteGuidance : public loggertest::LoggerSuite {
@@ -71,72 +64,45 @@ protected:
     XOBLoggerRG m_rg;
 };
 
-TEST_F(RouteGuidance, SummaryOfZeroOptionsWithEmptyLists) {
-    EXPECT_EQ(kZeroSummary.size(), 304u);
-    EXPECT_EQ(summaryOf(m_rg, zeroOptionsWithEmptyLists()), kZeroSummary);
-}
-
-TEST_F(RouteGuidance, SummaryPrintsEachMemberUnderItsKey) {
+// Each member under its key; absent lists and absent options leave their keys out; the summary is
+// appended to the text, not written over it.
+TEST_F(RouteGuidance, SummaryOfTheRouteOptions) {
     EXPECT_EQ(summaryOf(m_rg, numberedOptions()),
               "type=1dyn=4motorw=9ferry=10tollr=11vign=17hov=25ipd=27hybrid=3trafficPat=6tunnel=13timeRestr=20"
               "weight=2dynSnF=5dynPatt=6dynOnl=7dynRec=8penalty=12leftRightTurn=14slopes=15slopesMaxF=16"
               "vignetteCountries=276,40,cityMaut=18cityMauts=-5,cartrain=19seasonalRestr=21unpaved=22"
               "residential=23trailer=24border=26trail=28wpm=29ecoTurns=30style=-31");
-}
-
-TEST_F(RouteGuidance, SummaryLeavesOutAbsentListsAndAbsentOptions) {
     EXPECT_EQ(summaryOf(m_rg, CIPtr<RouteOptions>(new RouteOptions)), summaryWithoutLists());
     EXPECT_EQ(summaryOf(m_rg, nullptr, "kept"), "kept");
-    // The summary is appended, not written over.
-    EXPECT_EQ(summaryOf(m_rg, zeroOptionsWithEmptyLists(), "kept"), "kept" + kZeroSummary);
+    CIPtr<RouteOptions> emptyLists(new RouteOptions);
+    emptyLists->vignetteCountries = CIPtr<CIArray<int>>(new CIArray<int>);
+    emptyLists->cityMauts = CIPtr<CIArray<int>>(new CIArray<int>);
+    EXPECT_EQ(summaryOf(m_rg, emptyLists, "kept"), "kept" + kZeroSummary);
 }
 
-TEST_F(RouteGuidance, StartEntryTracesTheWholeSummaryAndRecordsItsStart) {
-    loggertest::TraceCapture trace;
-    m_rg.NewRouteCalculation(XOBLog::VGM_COMPACT, zeroOptionsWithEmptyLists(), XOBLog::NSR_ManualStart, "");
-    EXPECT_EQ(recordsSoFar(), std::vector<Bytes>{startEntry(0, xobtest::textField(kZeroSummary.substr(0, 63).c_str()),
-                                                            {0}, 0)});
-    EXPECT_EQ(trace.take(), std::vector<std::string>{loggertest::traceLine(
-                                "FinishNewRouteCalculation",
-                                "update Nav_StartRGHDU_LogEntry(VGM_COMPACT, " + kZeroSummary + ", , NSR_ManualStart)")});
-}
-
-TEST_F(RouteGuidance, ModeAndReasonNamesInTheTraceAndNumbersInTheEntry) {
-    struct Case {
-        int mode;
-        int reason;
-        const char* modeName;
-        const char* reasonName;
+// The station is traced and recorded as Latin-1.
+TEST_F(RouteGuidance, NamesInTheTraceAndNumbersInTheEntry) {
+    const struct {
+        int mode, reason;
+        const char *modeName, *reasonName, *station, *latin1;
+    } cases[] = {
+        {-1, 0, "VGM_UNDEFINED", "NSR_ManualStart", "", ""},
+        {0, 1, "VGM_COMPACT", "NSR_SectionBlocked", "", ""},
+        {1, 2, "VGM_COMPLETE", "NSR_TmcRecalculationStart", "", ""},
+        {2, 3, "VGM_TRAFFIC", "Unknown NavStartReason value", "", ""},
+        {3, -1, "VGM_OFF", "Unknown NavStartReason value", "", ""},
+        {7, 0x10000, "Unknown VoiceGuidanceMode value", "Unknown NavStartReason value", "", ""},
+        {-2, 0, "Unknown VoiceGuidanceMode value", "NSR_ManualStart", "", ""},
+        {3, 1, "VGM_OFF", "NSR_SectionBlocked", "K\xC3\xB6ln", "K\xF6ln"},
     };
-    const Case cases[] = {
-        {-1, 0, "VGM_UNDEFINED", "NSR_ManualStart"},
-        {0, 1, "VGM_COMPACT", "NSR_SectionBlocked"},
-        {1, 2, "VGM_COMPLETE", "NSR_TmcRecalculationStart"},
-        {2, 3, "VGM_TRAFFIC", "Unknown NavStartReason value"},
-        {3, -1, "VGM_OFF", "Unknown NavStartReason value"},
-        {7, 0x10000, "Unknown VoiceGuidanceMode value", "Unknown NavStartReason value"},
-        {-2, 0, "Unknown VoiceGuidanceMode value", "NSR_ManualStart"},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.modeName + std::string(" ") + c.reasonName);
         loggertest::TraceCapture trace;
         m_rg.FinishNewRouteCalculation(static_cast<XOBLog::VoiceGuidanceMode>(c.mode), nullptr,
-                                       static_cast<XOBLog::NavStartReason>(c.reason), "");
-        EXPECT_EQ(recordsSoFar(), std::vector<Bytes>{startEntry(static_cast<std::uint8_t>(c.mode), {0}, {0},
-                                                                static_cast<std::uint32_t>(c.reason))});
-        EXPECT_EQ(trace.take(), std::vector<std::string>{loggertest::traceLine(
-                                    "FinishNewRouteCalculation", std::string("update Nav_StartRGHDU_LogEntry(") +
-                                                                     c.modeName + ", , , " + c.reasonName + ")")});
+                                       static_cast<XOBLog::NavStartReason>(c.reason), c.station);
+        EXPECT_EQ(entriesSoFar(), Lines{startEntry(static_cast<signed char>(c.mode), "", c.latin1, c.reason)});
+        EXPECT_EQ(trace.take(), Lines{startTrace(std::string(c.modeName) + ", , " + c.latin1 + ", " + c.reasonName)});
     }
-}
-
-TEST_F(RouteGuidance, StationIsTracedAndRecordedAsLatin1) {
-    loggertest::TraceCapture trace;
-    m_rg.FinishNewRouteCalculation(XOBLog::VGM_OFF, nullptr, XOBLog::NSR_SectionBlocked, "K\xC3\xB6ln");
-    EXPECT_EQ(recordsSoFar(), std::vector<Bytes>{startEntry(3, {0}, {'K', 0xF6, 'l', 'n', 0}, 1)});
-    EXPECT_EQ(trace.take(), std::vector<std::string>{loggertest::traceLine(
-                                "FinishNewRouteCalculation",
-                                "update Nav_StartRGHDU_LogEntry(VGM_OFF, , K\xF6ln, NSR_SectionBlocked)")});
 }
 
 TEST_F(RouteGuidance, IncrementalStartRecordsTheStoredValuesAsOftenAsAsked) {
@@ -153,12 +119,13 @@ TEST_F(RouteGuidance, IncrementalStartRecordsTheStoredValuesAsOftenAsAsked) {
 
     // The lists are absent; the entry keeps the first 63 characters of the summary.
     const std::string rest = summaryWithoutLists().substr(6, 57);
-    const Bytes station = xobtest::textField("Stn");
-    EXPECT_EQ(recordsSoFar(), (std::vector<Bytes>{startEntry(3, xobtest::textField(("type=4" + rest).c_str()), station, 1),
-                                                  startEntry(3, xobtest::textField(("type=9" + rest).c_str()), station, 1)}));
+    EXPECT_EQ(entriesSoFar(),
+              (Lines{startEntry(3, "type=4" + rest, "Stn", 1), startEntry(3, "type=9" + rest, "Stn", 1)}));
 }
 
+// Its trace line holds the whole summary, the entry the first 63 characters.
 TEST_F(RouteGuidance, OneShotStartLeavesACleanCalculationBehind) {
+    loggertest::TraceCapture trace;
     CIPtr<RouteOptions> stored(new RouteOptions);
     m_rg.SetVoiceGuidanceMode(XOBLog::VGM_COMPLETE);
     m_rg.SetStartReason(XOBLog::NSR_SectionBlocked);
@@ -170,10 +137,10 @@ TEST_F(RouteGuidance, OneShotStartLeavesACleanCalculationBehind) {
     EXPECT_EQ(stored.GetRefCount(), 1) << "the stored share was kept";
     m_rg.FinishNewRouteCalculation();  // mode kept; options, station and reason from the opening
 
-    const std::string summary = summaryWithoutLists().substr(0, 63);
-    EXPECT_EQ(recordsSoFar(),
-              (std::vector<Bytes>{startEntry(2, xobtest::textField(summary.c_str()), xobtest::textField("Station"), 2),
-                                  startEntry(1, {0}, {0}, 0)}));
+    const std::string summary = summaryWithoutLists();
+    EXPECT_EQ(entriesSoFar(), (Lines{startEntry(2, summary.substr(0, 63), "Station", 2), startEntry(1, "", "", 0)}));
+    EXPECT_EQ(trace.take(), (Lines{startTrace("VGM_TRAFFIC, " + summary + ", Station, NSR_TmcRecalculationStart"),
+                                   startTrace("VGM_COMPLETE, , , NSR_ManualStart")}));
 }
 
 }  // namespace

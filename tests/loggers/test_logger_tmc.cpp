@@ -1,37 +1,45 @@
 // The TMC counts of the navigation status logger: one timer per batch of changes, one entry per
-// tick with the latest counts, and destruction while armed or while a tick runs. The ticks are
-// brought forward with the timer controller's Expedite instead of waiting five minutes.
+// tick with the latest counts, and destruction while a tick runs (destruction while armed: see the
+// factory's exit case). Ticks are brought forward with Expedite instead of waiting five minutes.
 #include "LoggerTestSupport.h"
 
+#include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <future>
 #include <memory>
 #include <thread>
 
-using loggertest::Bytes;
-using loggertest::entry;
-using loggertest::operator+;
+using loggertest::Lines;
 
 namespace {
 
-Bytes tmcEntry(const char* counts) { return entry(0x758, Bytes{0} + xobtest::textField(counts)); }
+std::string tmcEntry(const std::string& counts) { return "Traffic_TmcInfoHDU_LogEntry text=" + counts; }
 
-const std::string kStartTimerLine = "Start timer with 300000 msec";
+const std::string kStartTimer = "own: StartTimer: Start timer with 300000 msec";
+
+// The trace lines without their thread ids, those of the calling thread marked "own: ".
+Lines threadsMarked(const Lines& lines) {
+    std::ostringstream own;
+    own << "TID " << pthread_self() << ": ";
+    Lines marked;
+    for (const std::string& line : lines) {
+        marked.push_back((line.rfind(own.str(), 0) == 0 ? "own: " : "") + line.substr(line.find(": ") + 2));
+    }
+    return marked;
+}
 
 class TmcCounts : public loggertest::LoggerSuite {
 protected:
     TimerCtrl& controller() { return *TimerCtrl_GetInstance(); }
     bool armed(XOBLoggerNav& nav) { return controller().IsRegistered(&nav); }
 
-    // Brings the tick forward and returns the record it made (timestamp zeroed), once the tick is
-    // over.
-    Bytes tick(XOBLoggerNav& nav) {
+    // Brings the tick forward and returns the entry it made, once the tick is over.
+    std::string tick(XOBLoggerNav& nav) {
         controller().Expedite();
-        Bytes record;
+        xobtest::Bytes record;
         EXPECT_TRUE(s_device->next(record)) << "no entry after the tick";
         controller().WaitWhileTicking(&nav);
-        return loggertest::withoutTime(record);
+        return loggertest::decoded(record);
     }
 };
 
@@ -41,59 +49,42 @@ TEST_F(TmcCounts, ArmsOnceAndRecordsTheLatestCountsAtTheTick) {
     nav.Traffic_TmcInfoHDU_LogEntry_SetMessageCount(5);
     EXPECT_TRUE(armed(nav));
     nav.Traffic_TmcInfoHDU_LogEntry_SetOnRouteCount(2);
-    EXPECT_EQ(trace.take(), std::vector<std::string>{loggertest::traceLine("StartTimer", kStartTimerLine)});
-    EXPECT_TRUE(recordsSoFar().empty()) << "an entry before the tick";
+    EXPECT_EQ(entriesSoFar(), Lines{}) << "an entry before the tick";
     EXPECT_EQ(nav.GetInterval(), 300000u);
-    EXPECT_FALSE(nav.GetRepeat());
 
     EXPECT_EQ(tick(nav), tmcEntry("5,2"));
     EXPECT_FALSE(armed(nav));
-    const std::vector<std::string> lines = trace.take();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(loggertest::isTraceOfOtherThread(lines[0], "Tick", "")) << lines[0];
-    EXPECT_TRUE(loggertest::isTraceOfOtherThread(lines[1], "TimerElapsed", "update Traffic_TmcInfoHDU_LogEntry(5,2)"))
-        << lines[1];
-    EXPECT_TRUE(recordsSoFar().empty()) << "more than one entry for one tick";
+    EXPECT_EQ(threadsMarked(trace.take()),
+              (Lines{kStartTimer, "Tick: ", "TimerElapsed: update Traffic_TmcInfoHDU_LogEntry(5,2)"}));
+    EXPECT_EQ(entriesSoFar(), Lines{}) << "more than one entry for one tick";
 }
 
 TEST_F(TmcCounts, TheTickRecordsTheCountsAsTheyAreThen) {
-    struct Case {
-        const char* name;
-        std::vector<std::pair<bool, long>> changes;  // (on-route count?, value)
+    const auto messages = &XOBLoggerNav::Traffic_TmcInfoHDU_LogEntry_SetMessageCount;
+    const auto onRoute = &XOBLoggerNav::Traffic_TmcInfoHDU_LogEntry_SetOnRouteCount;
+    const struct {
+        std::vector<std::pair<decltype(messages), long>> changes;
         const char* recorded;
+    } cases[] = {
+        {{{messages, 5}, {messages, 0}}, "0,0"},  // back to the value held: the tick still records
+        {{{messages, -1}, {onRoute, 0}}, "-1,0"},
+        {{{onRoute, 2147483647}}, "0,2147483647"},
     };
-    const Case cases[] = {
-        {"both counts", {{false, 12}, {true, 3}}, "12,3"},
-        {"back to the stored value", {{false, 5}, {false, 0}}, "0,0"},
-        {"negative", {{false, -1}, {true, 0}}, "-1,0"},
-        {"on-route count only", {{true, 2147483647}}, "0,2147483647"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
         XOBLoggerNav nav(m_shared);
-        for (const auto& change : c.changes) {
-            if (change.first) {
-                nav.Traffic_TmcInfoHDU_LogEntry_SetOnRouteCount(change.second);
-            } else {
-                nav.Traffic_TmcInfoHDU_LogEntry_SetMessageCount(change.second);
-            }
-        }
+        for (const auto& change : c.changes) (nav.*change.first)(change.second);
         EXPECT_EQ(tick(nav), tmcEntry(c.recorded));
     }
 }
 
-TEST_F(TmcCounts, AnUnchangedCountArmsNothing) {
+// A count set to the value held arms nothing; a change after the tick arms the timer again.
+TEST_F(TmcCounts, OnlyAChangeArmsAndAChangeAfterTheTickArmsAgain) {
     XOBLoggerNav nav(m_shared);
     loggertest::TraceCapture trace;
     nav.Traffic_TmcInfoHDU_LogEntry_SetMessageCount(0);
     nav.Traffic_TmcInfoHDU_LogEntry_SetOnRouteCount(0);
     EXPECT_FALSE(armed(nav));
-    EXPECT_TRUE(trace.take().empty());
-}
-
-TEST_F(TmcCounts, AChangeAfterTheTickArmsAgain) {
-    XOBLoggerNav nav(m_shared);
-    loggertest::TraceCapture trace;
+    EXPECT_EQ(trace.take(), Lines{});
     nav.Traffic_TmcInfoHDU_LogEntry_SetMessageCount(1);
     EXPECT_EQ(tick(nav), tmcEntry("1,0"));
     nav.Traffic_TmcInfoHDU_LogEntry_SetMessageCount(1);
@@ -101,79 +92,25 @@ TEST_F(TmcCounts, AChangeAfterTheTickArmsAgain) {
     nav.Traffic_TmcInfoHDU_LogEntry_SetOnRouteCount(4);
     EXPECT_TRUE(armed(nav));
     EXPECT_EQ(tick(nav), tmcEntry("1,4"));
-
-    std::vector<std::string> startLines;
-    for (const std::string& line : trace.take()) {
-        if (line.find(": StartTimer: ") != std::string::npos) {
-            startLines.push_back(line);
-        }
-    }
-    EXPECT_EQ(startLines, std::vector<std::string>(2, loggertest::traceLine("StartTimer", kStartTimerLine)));
+    const Lines lines = threadsMarked(trace.take());
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kStartTimer), 2);
 }
-
-TEST_F(TmcCounts, DestructionWhileArmedCancelsTheEntry) {
-    auto nav = std::make_unique<XOBLoggerNav>(m_shared);
-    nav->Traffic_TmcInfoHDU_LogEntry_SetMessageCount(7);
-    ITimerCtrlClient* const client = nav.get();
-    ASSERT_TRUE(armed(*nav));
-    nav.reset();
-    EXPECT_FALSE(controller().IsRegistered(client));
-    controller().Expedite();
-    EXPECT_TRUE(recordsSoFar().empty());
-}
-
-// Holds the tick inside its trace line of `operation` until released.
-class TickGate {
-public:
-    explicit TickGate(const std::string& operation) {
-        XOBLoggerBase::TraceChannel().SetSink([this, operation](short, const std::string& text) {
-            if (text.find(": " + operation + ": ") == std::string::npos) {
-                return;
-            }
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_entered = true;
-            m_changed.notify_all();
-            m_changed.wait(lock, [this] { return m_released; });
-        });
-        XOBLoggerBase::TraceChannel().SetLevel(1);
-    }
-    ~TickGate() {
-        release();
-        XOBLoggerBase::TraceChannel().SetSink(nullptr);
-        XOBLoggerBase::TraceChannel().SetLevel(2);
-    }
-    void waitEntered() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_entered; });
-    }
-    void release() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_released = true;
-        m_changed.notify_all();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_entered = false;
-    bool m_released = false;
-};
 
 // A tick that has started when the logger is destroyed runs to its end on a live logger: the
 // destructor waits for it (its owner holds no logger mutex here).
 TEST_F(TmcCounts, DestructionWaitsForARunningTick) {
     auto nav = std::make_unique<XOBLoggerNav>(m_shared);
-    TickGate gate("Tick");
+    loggertest::TraceCapture gate(1, true);
     nav->Traffic_TmcInfoHDU_LogEntry_SetMessageCount(3);
     controller().Expedite();
-    gate.waitEntered();
+    gate.waitForTick();
 
     std::future<void> destroyed = std::async(std::launch::async, [&nav] { nav.reset(); });
     EXPECT_EQ(destroyed.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout)
         << "the logger was destroyed under a running tick";
     gate.release();
     destroyed.wait();
-    EXPECT_EQ(recordsSoFar(), std::vector<Bytes>{tmcEntry("3,0")});
+    EXPECT_EQ(entriesSoFar(), Lines{tmcEntry("3,0")});
 }
 
 }  // namespace

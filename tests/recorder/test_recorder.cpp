@@ -12,17 +12,17 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <grp.h>
+#include <iterator>
 #include <poll.h>
 #include <pwd.h>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -35,28 +35,23 @@ const std::chrono::milliseconds kLimit(20000);  // a recorder that takes longer 
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 Bytes readBytes(const std::string& path) {
     const std::string text = readFile(path);
     return Bytes(text.begin(), text.end());
 }
-
-// Cuts a saved stream by its length fields; false when it does not end at a record's end.
-bool splitRecords(const Bytes& stream, std::vector<Bytes>& records) {
-    std::size_t pos = 0;
-    while (stream.size() - pos >= 2) {
-        const std::size_t total = (stream[pos] | (stream[pos + 1] << 8)) + 2u;
-        if (stream.size() - pos < total) {
-            break;
-        }
-        records.emplace_back(stream.begin() + static_cast<long>(pos), stream.begin() + static_cast<long>(pos + total));
-        pos += total;
+// Cuts a saved stream by its length fields; it must end at a record's end.
+std::vector<Bytes> records(const Bytes& stream) {
+    std::vector<Bytes> cut;
+    auto at = stream.begin();
+    while (stream.end() - at >= 2 && stream.end() - at >= at[0] + at[1] * 256 + 2) {
+        cut.emplace_back(at, at + at[0] + at[1] * 256 + 2);
+        at += static_cast<long>(cut.back().size());
     }
-    return pos == stream.size();
+    EXPECT_TRUE(at == stream.end()) << "the stream ends inside a record";
+    return cut;
 }
 
 // A log entry that tells its producer and its place in that producer's sequence.
@@ -81,19 +76,7 @@ protected:
             kill(m_pid, SIGKILL);
             waitpid(m_pid, nullptr, 0);
         }
-        removeTree(m_dir);
-    }
-    static void removeTree(const std::string& dir) {
-        if (DIR* listing = opendir(dir.c_str())) {
-            while (const dirent* entry = readdir(listing)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != ".." && unlink((dir + "/" + name).c_str()) != 0) {
-                    removeTree(dir + "/" + name);
-                }
-            }
-            closedir(listing);
-        }
-        rmdir(dir.c_str());
+        xobtest::runChild({"rm", "-rf", m_dir}, kLimit);
     }
 
     // Starts xob-recorder on the test's FIFO and waits until writers can open it.
@@ -107,14 +90,9 @@ protected:
             return fd >= 0 && close(fd) == 0;
         })) << readFile(m_errors);
     }
-    xobtest::ChildRun stop() {
-        kill(m_pid, SIGTERM);
-        return finished();
-    }
-    xobtest::ChildRun finished() {
-        const xobtest::ChildRun run = xobtest::finishChild(m_pid, kLimit, m_errors);
-        m_pid = -1;
-        return run;
+    xobtest::ChildRun stop(bool terminate = true) {
+        if (terminate) kill(m_pid, SIGTERM);
+        return xobtest::finishChild(std::exchange(m_pid, -1), kLimit, m_errors);
     }
     // One write per record, as the library delivers them.
     bool send(const Bytes& bytes) const {
@@ -122,14 +100,9 @@ protected:
         const bool written = fd >= 0 && write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
         return fd >= 0 && close(fd) == 0 && written;
     }
-    bool fifoGone() const {
-        struct stat status {};
-        return lstat(m_fifo.c_str(), &status) != 0 && errno == ENOENT;
-    }
+    bool fifoGone() const { return access(m_fifo.c_str(), F_OK) != 0 && errno == ENOENT; }
 
-    std::string m_dir;
-    std::string m_fifo;
-    std::string m_errors;
+    std::string m_dir, m_fifo, m_errors;
     int m_pid = -1;
 };
 
@@ -137,17 +110,18 @@ const Bytes kPrepare = xobtest::logEntry(0x759, 100, {2, 1});
 const Bytes kMedia = xobtest::logEntry(0x41B, 200, {23, 0, 0, 1, 2});
 const Bytes kWatchdog = xobtest::logEntry(0x703, 300, {'b', 0, 'a', 0});
 
-TEST_F(Recorder, LeavesAPathItDoesNotOwnAsItIs) {
-    struct Case {
+// A path the recorder did not make is left as it is; a stale FIFO is replaced; a FIFO with a live
+// reader is refused; at its stop a recorder removes the path only if it still names its FIFO.
+TEST_F(Recorder, OwnsOnlyThePathItMade) {
+    const struct {
         const char* what;
         void (*make)(const std::string& path);
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"a file", [](const std::string& path) { std::ofstream(path) << "keep"; }},
         {"a directory", [](const std::string& path) { mkdir(path.c_str(), 0700); }},
         {"a symbolic link", [](const std::string& path) { symlink("elsewhere", path.c_str()); }},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         c.make(m_fifo);
         struct stat before {};
         lstat(m_fifo.c_str(), &before);
@@ -155,17 +129,11 @@ TEST_F(Recorder, LeavesAPathItDoesNotOwnAsItIs) {
         EXPECT_EQ(run.status, 1) << c.what;
         EXPECT_NE(run.errors.find("left as it is"), std::string::npos) << c.what << ": " << run.errors;
         struct stat after {};
-        EXPECT_EQ(lstat(m_fifo.c_str(), &after), 0) << c.what;
-        EXPECT_EQ(after.st_ino, before.st_ino) << c.what;
-        EXPECT_EQ(after.st_mode, before.st_mode) << c.what;
-        if (unlink(m_fifo.c_str()) != 0) {
-            rmdir(m_fifo.c_str());
-        }
+        EXPECT_TRUE(lstat(m_fifo.c_str(), &after) == 0 && after.st_ino == before.st_ino &&
+                    after.st_mode == before.st_mode) << c.what;
+        std::remove(m_fifo.c_str());
     }
-}
-
-TEST_F(Recorder, TwoRecordersOnOnePathTheSecondRefuses) {
-    ASSERT_EQ(mkfifo(m_fifo.c_str(), 0600), 0);  // stale: no one reads it, so it is replaced
+    ASSERT_EQ(mkfifo(m_fifo.c_str(), 0600), 0);
     start({"--quiet"});
     const xobtest::ChildRun second = xobtest::runChild({XOBTEST_RECORDER_TOOL, m_fifo}, kLimit, m_dir + "/second");
     EXPECT_EQ(second.status, 1);
@@ -175,8 +143,6 @@ TEST_F(Recorder, TwoRecordersOnOnePathTheSecondRefuses) {
     EXPECT_EQ(first.status, 0);
     EXPECT_NE(first.errors.find("1 records, 14 bytes"), std::string::npos) << first.errors;
     EXPECT_TRUE(fifoGone());
-
-    // At its stop a recorder removes the path only if it still names the FIFO it made.
     start({});
     ASSERT_EQ(unlink(m_fifo.c_str()), 0);
     std::ofstream(m_fifo) << "someone else's";
@@ -190,70 +156,56 @@ TEST_F(Recorder, TwoRecordersOnOnePathTheSecondRefuses) {
 TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
     constexpr unsigned kProducers = 8;
     constexpr std::uint32_t kMostRecords = 20000;
-    const std::string saved = m_dir + "/saved.xob";
-    start({"--output", saved, "--quiet", "--stats-every", "0.05"});
-    std::vector<std::pair<pid_t, int>> producers;
-    for (unsigned producer = 0; producer < kProducers; ++producer) {
-        int counts[2];
-        ASSERT_EQ(pipe(counts), 0);
+    const std::string savedPath = m_dir + "/saved.xob";
+    start({"--output", savedPath, "--quiet", "--stats-every", "0.05"});
+    int counts[2];  // each producer's (number, records delivered), written at once when it ends
+    ASSERT_EQ(pipe(counts), 0);
+    for (std::uint32_t producer = 0; producer < kProducers; ++producer) {
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             signal(SIGPIPE, SIG_IGN);
-            std::uint32_t delivered = 0;
-            while (delivered < kMostRecords) {
-                const int fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK);
-                if (fd < 0) {
-                    break;  // the recorder has removed its path
-                }
-                const Bytes record = numbered(producer, delivered);
+            std::uint32_t report[2] = {producer, 0};  // until the recorder has removed its path
+            for (int fd; report[1] < kMostRecords && (fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0;
+                 ++report[1]) {
+                const Bytes record = numbered(producer, report[1]);
                 ssize_t written;
                 while ((written = write(fd, record.data(), record.size())) < 0 && errno == EAGAIN) {
                     pollfd room{fd, POLLOUT, 0};
                     poll(&room, 1, 100);
                 }
                 close(fd);
-                if (written != static_cast<ssize_t>(record.size())) {
-                    break;
-                }
-                ++delivered;
+                if (written != static_cast<ssize_t>(record.size())) break;
             }
-            const bool reported = write(counts[1], &delivered, sizeof delivered) == sizeof delivered;
-            _exit(reported ? 0 : 1);
+            _exit(write(counts[1], report, sizeof report) == sizeof report ? 0 : 1);
         }
-        close(counts[1]);
-        producers.emplace_back(pid, counts[0]);
     }
+    close(counts[1]);
     // Stop while they write: once the first counts are out and something is saved.
     EXPECT_TRUE(eventually([&] {
-        struct stat status {};
-        return readFile(m_errors).find("records/s") != std::string::npos && stat(saved.c_str(), &status) == 0 &&
-               status.st_size > 0;
+        return readFile(m_errors).find("records/s") != std::string::npos && !readFile(savedPath).empty();
     }));
     const xobtest::ChildRun run = stop();
     std::vector<std::uint32_t> delivered(kProducers, 0);
-    for (unsigned producer = 0; producer < kProducers; ++producer) {
-        int status = 0;
-        waitpid(producers[producer].first, &status, 0);
-        EXPECT_EQ(read(producers[producer].second, &delivered[producer], sizeof delivered[producer]),
-                  static_cast<ssize_t>(sizeof delivered[producer]));
-        close(producers[producer].second);
+    for (std::uint32_t report[2]; read(counts[0], report, sizeof report) == sizeof report;) {
+        delivered.at(report[0]) = report[1];
     }
+    close(counts[0]);
+    for (unsigned producer = 0; producer < kProducers; ++producer) wait(nullptr);
     EXPECT_EQ(run.status, 0) << run.errors;
     EXPECT_TRUE(fifoGone());
     EXPECT_EQ(run.errors.find("dropped"), std::string::npos) << run.errors;
 
-    std::vector<Bytes> records;
-    EXPECT_TRUE(splitRecords(readBytes(saved), records));
+    const std::vector<Bytes> saved = records(readBytes(savedPath));
     std::vector<std::uint32_t> next(kProducers, 0);
-    for (const Bytes& record : records) {
+    for (const Bytes& record : saved) {
         const unsigned producer = record[12];
         ASSERT_LT(producer, kProducers);
         ASSERT_EQ(record, numbered(producer, next[producer])) << "out of order or not whole";
         ++next[producer];
     }
     EXPECT_EQ(next, delivered);
-    EXPECT_NE(run.errors.find(std::to_string(records.size()) + " records"), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find(std::to_string(saved.size()) + " records"), std::string::npos) << run.errors;
 }
 
 // `xob-recorder --decode | head -2`: the reader of its output goes away. Without --output the
@@ -261,90 +213,60 @@ TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
 TEST_F(Recorder, ClosedStandardOutputEndsThePrintingCleanly) {
     for (const bool saving : {false, true}) {
         SCOPED_TRACE(saving ? "with --output" : "printing only");
-        const std::string saved = m_dir + "/saved.xob";
+        const std::string savedPath = m_dir + "/saved.xob";
         int out[2];
         ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
-        start(saving ? std::vector<std::string>{"--decode", "--output", saved} : std::vector<std::string>{"--decode"},
-              out[1]);
+        start(saving ? std::vector<std::string>{"--decode", "--output", savedPath}
+                     : std::vector<std::string>{"--decode"}, out[1]);
         close(out[1]);
         ASSERT_TRUE(send(kPrepare));
         std::string lines;  // as head -2 reads them
-        char c;
-        while (std::count(lines.begin(), lines.end(), '\n') < 2 && read(out[0], &c, 1) == 1) {
-            lines += c;
-        }
+        for (char c; std::count(lines.begin(), lines.end(), '\n') < 2 && read(out[0], &c, 1) == 1;) lines += c;
         close(out[0]);
         EXPECT_NE(lines.find("Nav_SWDL_Prepare"), std::string::npos) << lines;
         unsigned sent = 1;
-        if (saving) {
-            EXPECT_TRUE(eventually([&] {
-                sent += send(kMedia) ? 1 : 0;
-                return readFile(m_errors).find("standard output closed") != std::string::npos;
-            }));
-            ASSERT_TRUE(send(kWatchdog));
-            ++sent;
-            kill(m_pid, SIGTERM);
-        } else {
-            EXPECT_TRUE(eventually([&] {
-                sent += send(kMedia) ? 1 : 0;
-                return fifoGone();
-            }));
-        }
-        const xobtest::ChildRun run = finished();
-        EXPECT_TRUE(run.exited);
+        EXPECT_TRUE(eventually([&] {
+            sent += send(kMedia) ? 1 : 0;
+            return saving ? readFile(m_errors).find("standard output closed") != std::string::npos : fifoGone();
+        }));
+        if (saving) sent += send(kWatchdog) ? 1 : 0;
+        const xobtest::ChildRun run = stop(saving);
         EXPECT_EQ(run.status, 0) << run.errors;
         EXPECT_TRUE(fifoGone());
         EXPECT_NE(run.errors.find(std::to_string(sent) + " records"), std::string::npos) << run.errors;
         if (saving) {
-            std::vector<Bytes> records;
-            EXPECT_TRUE(splitRecords(readBytes(saved), records));
-            EXPECT_EQ(records.size(), sent);
-            EXPECT_EQ(records.back(), kWatchdog);
+            const std::vector<Bytes> saved = records(readBytes(savedPath));
+            EXPECT_EQ(saved.size(), sent);
+            EXPECT_EQ(saved.back(), kWatchdog);
         }
     }
 }
 
 // A write with an impossible length field, and a record whose header does not parse, between good
-// records: each is reported on its line with its offset, and every good record after it is
-// decoded and saved.
+// records: each is reported on its line, and every good record after it is decoded and saved.
 TEST_F(Recorder, DamagedInputIsReportedAndSkipped) {
-    const std::string saved = m_dir + "/saved.xob";
-    const std::string printed = m_dir + "/printed";
+    const std::string saved = m_dir + "/saved.xob", printed = m_dir + "/printed";
     const int out = open(printed.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     start({"--decode", "--no-header", "--output", saved}, out);
     close(out);
-    const Bytes bogusLength{0xFF, 0xFF, 0};
-    const Bytes unknownCommand{6, 0, 0, 0, 7, 0, 0, 0};
-    for (const Bytes& write : {kPrepare, bogusLength, kMedia, unknownCommand, kWatchdog, kPrepare}) {
+    for (const Bytes& write : {kPrepare, Bytes{0xFF, 0xFF, 0}, kMedia, Bytes{6, 0, 0, 0, 7, 0, 0, 0}, kWatchdog,
+                               kPrepare}) {
         ASSERT_TRUE(send(write));
     }
-    // Live: the records behind the damage are not held back until more bytes come.
+    // Live: the records behind the damage are not held back until more bytes come. Each line
+    // starts with its offset; a damage line names where the next well-formed record starts.
+    const std::string expected[] = {"\n       0  ", "Nav_SWDL_Prepare", "\n      14  ", "offset 17", "\n      17  ",
+                                    "HDU_Media", "\n      34  ", "offset 42", "\n      42  ", "WatchDogHDU",
+                                    "\n      58  ", "Nav_SWDL_Prepare"};
     EXPECT_TRUE(eventually([&] {
-        const std::string text = readFile(printed);
-        return std::count(text.begin(), text.end(), '\n') == 6;
+        const std::string text = "\n" + readFile(printed);
+        std::size_t at = 0;
+        for (const std::string& part : expected) at = at == std::string::npos ? at : text.find(part, at);
+        return at != std::string::npos && std::count(text.begin(), text.end(), '\n') == 7;
     })) << readFile(printed);
     const xobtest::ChildRun run = stop();
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.errors.find("4 records, 61 bytes, 2 damaged, 11 bytes skipped"), std::string::npos) << run.errors;
-    std::vector<std::string> lines;
-    std::istringstream text(readFile(printed));
-    for (std::string line; std::getline(text, line);) {
-        lines.push_back(line);
-    }
-    ASSERT_EQ(lines.size(), 6u) << readFile(printed);
-    const std::pair<const char*, const char*> expected[] = {
-        {"       0  ", "Nav_SWDL_Prepare"},
-        {"      14  ", "impossible length field 65535 (a record has 6 to 2054 bytes after it); skipped 3 bytes "
-                       "to the next well-formed record at offset 17"},
-        {"      17  ", "HDU_Media_SystemModeChanged"},
-        {"      34  ", "unknown command 7; skipped 8 bytes to the next well-formed record at offset 42"},
-        {"      42  ", "WatchDogHDU_LogEntry"},
-        {"      58  ", "Nav_SWDL_Prepare"},
-    };
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_EQ(lines[i].rfind(expected[i].first, 0), 0u) << lines[i];
-        EXPECT_NE(lines[i].find(expected[i].second), std::string::npos) << lines[i];
-    }
     EXPECT_EQ(readBytes(saved), kPrepare + kMedia + kWatchdog + kPrepare);
 }
 
@@ -354,48 +276,34 @@ TEST_F(Recorder, DamagedInputIsReportedAndSkipped) {
 TEST_F(Recorder, RotationKeepsRecordsWholeInARingOfFiles) {
     constexpr std::size_t kSize = 64 * 1024;
     Bytes stream = xobtest::initFilesRecord(0x418) + Bytes{6, 0, 0, 0, 13, 0, 0, 0};
-    for (std::size_t payload = 1; payload <= 2044; ++payload) {
-        const Bytes one = numbered(0, static_cast<std::uint32_t>(payload), payload);
-        stream.insert(stream.end(), one.begin(), one.end());
-    }
-    std::vector<Bytes> sent;
-    ASSERT_TRUE(splitRecords(stream, sent));
+    for (std::uint32_t size = 1; size <= 2044; ++size) stream = std::move(stream) + numbered(0, size, size);
+    const std::vector<Bytes> sent = records(stream);
     const auto record = [&](const std::string& saved, const std::string& rotate) {
         start({"--quiet", "--output", saved, "--rotate", rotate});
-        for (const Bytes& one : sent) {
-            ASSERT_TRUE(send(one));
-        }
+        for (const Bytes& one : sent) ASSERT_TRUE(send(one));
         EXPECT_EQ(stop().status, 0);
     };
-    const auto name = [](const std::string& base, std::size_t index) {
-        return index == 0 ? base : base + "." + std::to_string(index);
-    };
+    const auto name = [](const std::string& base, std::size_t i) { return i ? base + "." + std::to_string(i) : base; };
 
     const std::string all = m_dir + "/all.xob";
     record(all, "64k,100");
     std::vector<Bytes> files;
-    for (struct stat status {}; stat(name(all, files.size()).c_str(), &status) == 0;) {
-        files.push_back(readBytes(name(all, files.size())));
-    }
+    while (access(name(all, files.size()).c_str(), F_OK) == 0) files.push_back(readBytes(name(all, files.size())));
     ASSERT_GT(files.size(), 3u);
     Bytes joined;
     std::size_t recordsBefore = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        std::vector<Bytes> records;
-        EXPECT_TRUE(splitRecords(files[i], records)) << "file " << i << " ends inside a record";
+        SCOPED_TRACE("file " + std::to_string(i));
+        recordsBefore += records(files[i]).size();
         EXPECT_LE(files[i].size(), kSize);
-        recordsBefore += records.size();
-        if (i + 1 < files.size()) {
-            EXPECT_GT(files[i].size() + sent[recordsBefore].size(), kSize) << "file " << i << " closed early";
-        }
+        EXPECT_TRUE(i + 1 == files.size() || files[i].size() + sent[recordsBefore].size() > kSize) << "closed early";
         joined.insert(joined.end(), files[i].begin(), files[i].end());
     }
     EXPECT_EQ(joined, stream);
 
     const std::string ring = m_dir + "/ring.xob";
     record(ring, "64k,3");
-    struct stat status {};
-    EXPECT_NE(stat(name(ring, 3).c_str(), &status), 0);
+    EXPECT_NE(access(name(ring, 3).c_str(), F_OK), 0);
     const std::size_t newest = (files.size() - 1) % 3;
     for (std::size_t age = 0; age < 3; ++age) {
         EXPECT_EQ(readBytes(name(ring, (newest + 3 - age) % 3)), files[files.size() - 1 - age]) << "age " << age;
@@ -414,9 +322,7 @@ TEST_F(Recorder, FifoModeIsTheOneAskedForWhateverTheUmask) {
         struct stat status {};
         EXPECT_EQ(stat(m_fifo.c_str(), &status), 0);
         EXPECT_EQ(status.st_mode & 07777, c.second.size() == 2 ? 0600u : 0622u) << "umask " << c.first;
-        if (c.second.size() == 3) {
-            break;  // the last recorder gets a write from another user
-        }
+        if (c.second.size() == 3) break;  // the last recorder gets a write from another user
         EXPECT_EQ(stop().status, 0);
     }
     const passwd* other = getpwnam("nobody");
@@ -425,12 +331,8 @@ TEST_F(Recorder, FifoModeIsTheOneAskedForWhateverTheUmask) {
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            if (setgroups(0, nullptr) != 0 || setgid(other->pw_gid) != 0 || setuid(other->pw_uid) != 0) {
-                _exit(3);
-            }
-            if (open(m_fifo.c_str(), O_RDONLY | O_NONBLOCK) >= 0) {
-                _exit(2);  // it could steal records
-            }
+            if (setgroups(0, nullptr) != 0 || setgid(other->pw_gid) != 0 || setuid(other->pw_uid) != 0) _exit(3);
+            if (open(m_fifo.c_str(), O_RDONLY | O_NONBLOCK) >= 0) _exit(2);  // it could steal records
             const int fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK);
             _exit(fd >= 0 && write(fd, kMedia.data(), kMedia.size()) == static_cast<ssize_t>(kMedia.size()) ? 0 : 1);
         }

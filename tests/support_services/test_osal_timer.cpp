@@ -8,9 +8,6 @@
 
 namespace {
 
-using xobtest::eventually;
-using xobtest::settle;
-
 // A timer whose callback finds its object again through the timer pointer, as derived classes do.
 class CountingTimer : public osal::Timer {
 public:
@@ -21,27 +18,25 @@ private:
     static void onTimer(osal::Timer* timer) { ++static_cast<CountingTimer*>(timer)->calls; }
 };
 
-TEST(OsalTimer, OneShotCallsOncePerStart) {
-    CountingTimer timer(false);
-    ASSERT_TRUE(timer.start(1));
-    ASSERT_TRUE(eventually([&] { return timer.calls == 1; }));
-    settle();
-    EXPECT_EQ(timer.calls, 1);
-    EXPECT_FALSE(timer.isRunning());
-    ASSERT_TRUE(timer.start(3600000));
-    timer.stop();
-    settle();
-    EXPECT_EQ(timer.calls, 1);
-}
-
-TEST(OsalTimer, PeriodicCallsUntilStopped) {
-    CountingTimer timer(true);
-    ASSERT_TRUE(timer.start(1));
-    ASSERT_TRUE(eventually([&] { return timer.calls >= 3; }));
-    timer.stop();
-    const int calls = timer.calls;
-    settle();
-    EXPECT_EQ(timer.calls, calls);
+// A one-shot timer calls once per start, also when started again after its call; a periodic one
+// calls until stopped.
+TEST(OsalTimer, CallsOncePerStartOrPeriodicallyUntilStopped) {
+    for (const bool periodic : {false, true}) {
+        SCOPED_TRACE(periodic ? "periodic" : "one-shot");
+        CountingTimer timer(periodic);
+        for (int started = 1; started <= 2; ++started) {
+            ASSERT_TRUE(timer.start(1));
+            ASSERT_TRUE(xobtest::eventually([&] { return timer.calls >= (periodic ? 3 * started : started); }));
+            xobtest::settle();
+            EXPECT_EQ(timer.isRunning(), periodic);
+        }
+        ASSERT_TRUE(periodic || timer.start(3600000));
+        timer.stop();
+        EXPECT_FALSE(timer.isRunning());
+        const int calls = timer.calls;
+        xobtest::settle();
+        EXPECT_EQ(timer.calls, periodic ? calls : 2);
+    }
 }
 
 }  // namespace
