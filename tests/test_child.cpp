@@ -65,7 +65,6 @@ int forkUnderLoad(ChildBoard& board, unsigned producers, std::uint32_t each, int
             std::exit(0);
         }
         if (pid > 0) pids.push_back(pid);
-        board.forked += pid > 0 ? 1 : 0;
     }
     for (const pid_t pid : pids) {
         int status = 0;

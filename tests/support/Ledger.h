@@ -1,8 +1,8 @@
-// The ledger of tagged records for the runs under load and faults: what was sent per producer, what
-// arrived (decoded by the decoder library), what the system log reports lost. A tagged record is a
-// SYSHDU_LogEntry made from a 32-bit tag alone (producer in the top byte, sequence number in the three
-// below, no byte zero): the tag leads its first text, so each loss report, which prints ui32Data[0],
-// names one record; its texts and timestamp follow from the tag too.
+// The ledger of the runs under load and faults: what was sent per producer, what arrived (decoded by
+// the decoder library), what the system log reports lost. A tagged record is a SYSHDU_LogEntry made
+// from a 32-bit tag alone (producer in the top byte, sequence number in the three below, no byte
+// zero): the tag leads its first text, so each loss report, which prints ui32Data[0], names one
+// record; its texts and timestamp follow from the tag too.
 #ifndef XOBTEST_SUPPORT_LEDGER_H
 #define XOBTEST_SUPPORT_LEDGER_H
 
@@ -11,7 +11,6 @@
 #include "Decoder.h"
 
 #include <atomic>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -23,7 +22,6 @@ std::uint32_t pick(std::uint32_t soak, std::uint32_t native, std::uint32_t sanit
 
 // Producer ids run from 1 to 254; 255 marks the ledger's own settle records.
 constexpr std::uint32_t kSequences = 255u * 255u * 255u;
-std::uint32_t makeTag(std::uint8_t producer, std::uint32_t sequence) noexcept;
 bool splitTag(std::uint32_t tag, std::uint8_t& producer, std::uint32_t& sequence) noexcept;
 
 struct ProducerCount {  // entry calls begun and returned (a process may end in the middle of one)
@@ -42,7 +40,6 @@ public:
     Producers(std::uint8_t first, unsigned threads, std::uint32_t each, std::chrono::microseconds gap,
               ProducerCount* board = nullptr);
     ~Producers() { join(); }
-    void stop() { m_stop = true; }
     void join();
     std::vector<std::uint32_t> positions() const;  // the sequence number each producer sends next
 
@@ -50,52 +47,43 @@ public:
     std::vector<ProducerCount> counts;
     ProducerCount* const board;
     std::vector<std::atomic<std::int64_t>> slowestNs;  // each producer's slowest entry call
+    std::atomic<bool> stop{false};
 
 private:
     std::vector<std::thread> m_threads;
-    std::atomic<bool> m_stop{false};
 };
 
 // The counts of a child process, in a file that the child and its test both map.
 struct ChildBoard {
     ProducerCount producers[256];
-    std::atomic<std::uint64_t> exitBeganNs;  // CLOCK_MONOTONIC when the child began to exit
-    std::atomic<std::uint32_t> forked;       // fork runs: children forked, and those that ended well
-    std::atomic<std::uint32_t> cleanChildren;
+    std::atomic<std::uint64_t> exitBeganNs;    // CLOCK_MONOTONIC when the child began to exit
+    std::atomic<std::uint32_t> cleanChildren;  // fork runs: forked children that ended well
 
     static ChildBoard* map(const std::string& path, bool create);  // null on failure
     static void unmap(ChildBoard* board);
 };
 
-// The transport's system-log lines of a run. `count` keys: "full", "exiting", "mutex" (loss reports),
-// "open" (couldn't be opened), "queued" (the N of the exit reports), "defective".
-struct LogReport {
-    std::map<std::string, std::uint64_t> count;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> losses;  // what each names: functionId, ui32Data[0]
-    std::uint64_t linesLost = 0;  // the N of "XOB: N system-log lines were lost", less the markers
-    std::vector<std::string> unexpected;  // any other "XOB" line
+struct Books {
+    std::uint64_t sent = 0, delivered = 0, lost = 0;  // lost: named by a loss report
+    std::uint64_t missing = 0, cutOff = 0;  // neither, of the calls that returned / that the process end cut
+    // System-log lines: "full", "exiting", "mutex" (loss reports), "open" (couldn't be opened), "queued"
+    // (the N of the exit reports), "defective", "lines lost" (the N of "XOB: N system-log lines were lost").
+    std::map<std::string, std::uint64_t> reports;
+    std::map<std::uint16_t, std::uint64_t> byFunction;  // untagged ledger: arrivals and losses per identifier
+    std::string fault;  // the first duplicate, reordering, corruption, impossible report or other line
+    double seconds = 0;
 };
 
-struct Tally {
-    std::uint64_t sent = 0, inFlight = 0;  // entry calls begun; of those, never returned
-    std::uint64_t delivered = 0, lost = 0, unaccounted = 0;  // arrived intact; named by a loss report; neither
-    std::uint64_t unaccountedReturned = 0;  // of the unaccounted, the ones whose call returned
-    std::string fault;  // the first duplicate, reordering, corruption or impossible report
-};
-
-// Reads the device stand-in at full speed on a thread of its own and books every arrival, decoded.
-// With a `handler`, arrivals go to it instead and close() books no losses.
+// Reads the device stand-in at full speed on a thread of its own and books every arrival, decoded:
+// tagged records per producer, or (untagged) any record per function identifier.
 class Ledger {
 public:
-    using Handler = std::function<void(const xob::decoder::DecodedRecord& record)>;
-    explicit Ledger(DeviceStandIn& device, Handler handler = nullptr);
+    explicit Ledger(DeviceStandIn& device, bool tagged = true);
     ~Ledger();
-    void sent(std::uint8_t id, std::uint32_t attempted, std::uint32_t completed);
+    void sent(std::uint8_t id, const ProducerCount& count);
     void sent(const Producers& producers);
-    // Waits until everything delivered is booked (failing the test if not), reads the system log and
-    // books its loss reports.
-    LogReport close(const std::string& devicePath);
-    Tally tally() const;
+    // Waits until everything delivered is booked, reads the system log and balances the books.
+    Books close(const std::string& devicePath);
     std::vector<std::uint32_t> arrivals(std::uint8_t id) const;
 
 private:
@@ -104,28 +92,23 @@ private:
         std::vector<std::uint32_t> arrivals, losses;
     };
     void arrived(const xob::decoder::DecodedRecord& record);
+    void fault(const std::string& what);
 
     mutable std::mutex m_mutex;
     std::map<std::uint8_t, Producer> m_producers;
-    std::string m_fault;
+    Books m_books;
+    const bool m_tagged;
+    const std::chrono::steady_clock::time_point m_start;
     DeviceStandIn& m_device;
-    Handler m_handler;
     std::atomic<std::uint32_t> m_markersSent{0}, m_markersSeen{0};
     std::atomic<bool> m_stop{false};
     std::thread m_thread;  // last: it books arrivals until it is joined, first
 };
 
-// The "[stress]" line of a run (scripts/soak.sh adds them up). `counted`: records covered by a
-// count report (given up after 30 open attempts, left in the ring at exit, lines not sent);
-// `cutOff`: entry calls that the end of their process interrupted.
-void printFigures(const char* scenario, const Tally& tally, double seconds, const std::string& extra = "",
-                  std::uint64_t counted = 0, std::uint64_t cutOff = 0);
-// No fault, delivered + lost + at most `unnamed` records = sent.
-void expectAccounted(const Tally& tally, std::uint64_t unnamed);
-// No transport line that the run does not explain, and at most `defectiveAllowed` "Element defective".
-void expectNoOtherReports(LogReport& log, std::uint64_t defectiveAllowed = 0);
-// Ends the process with a message if it is still running after `limit`: a deadlock fails the run.
-void startWatchdog(std::chrono::seconds limit);
+// Prints the run's "[stress]" line (scripts/soak.sh adds them up) and checks its books: no fault, at
+// most `unexplained` records missing, at most `defective` "XOB: Element defective" lines.
+void expectBalanced(const char* scenario, Books& books, std::uint64_t unexplained, const std::string& extra = "",
+                    std::uint64_t defective = 0);
 
 }  // namespace xobtest
 
