@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
         send(std::atoi(argv[3]), std::atoi(argv[4]));
         return waitForWriterIdle(20000) ? 0 : 3;
     }
-    ChildBoard* board = argc > 3 ? ChildBoard::map(argv[3], false) : nullptr;
+    ChildBoard* board = argc > 3 ? ChildBoard::map(argv[3]) : nullptr;
     if (mode == "burst" && argc == 7 && board != nullptr) {
         return burst(*board, number(4), std::atoi(argv[5]), argv[6]);
     }

@@ -9,10 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <iostream>
 #include <regex>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -21,9 +21,9 @@ namespace xobtest {
 
 namespace {
 
-constexpr std::uint8_t kMarkerProducer = 0xFF;
-constexpr std::uint16_t kTaggedId = 0x752;  // SYSHDU_LogEntry
-thread_local std::uint32_t t_sendingTag = 0;
+constexpr std::uint8_t kMarkerProducer = 0xFF;  // the ledger's own records, which mark the end of a run
+constexpr std::uint16_t kTaggedId = 0x752;      // SYSHDU_LogEntry
+thread_local std::uint32_t t_sendingSequence = kSequences;
 
 int pace() {  // 0: native, 1: sanitized, 2: emulated, 3: soak
     const char* soak = std::getenv("XOBSTRESS_SOAK");
@@ -42,12 +42,6 @@ std::uint32_t mix(std::uint32_t value) noexcept {
     return value ^ (value >> 16);
 }
 
-std::uint32_t makeTag(std::uint8_t producer, std::uint32_t sequence) noexcept {
-    sequence %= kSequences;
-    return static_cast<std::uint32_t>(producer) << 24 | (sequence / (255u * 255u) + 1u) << 16 |
-           (sequence / 255u % 255u + 1u) << 8 | (sequence % 255u + 1u);
-}
-
 struct Tagged {  // the texts and timestamp of a tag's record
     explicit Tagged(std::uint32_t tag) noexcept : time(static_cast<int>(mix(tag) & 0xFFFFFFu)) {
         std::memcpy(first, &tag, 4);  // the tag leads the payload, little-endian; letters vary by tag
@@ -59,15 +53,11 @@ struct Tagged {  // the texts and timestamp of a tag's record
     int time;
 };
 
-void sendTagged(std::uint32_t tag) noexcept {
-    Tagged record(tag);
+void sendTagged(std::uint8_t producer, std::uint32_t sequence) noexcept {
+    sequence %= kSequences;
+    Tagged record(static_cast<std::uint32_t>(producer) << 24 | (sequence / (255u * 255u) + 1u) << 16 |
+                  (sequence / 255u % 255u + 1u) << 8 | (sequence % 255u + 1u));
     GXob::SYSHDU_LogEntry(record.first, record.second, true, record.time);
-}
-
-}  // namespace
-
-std::uint32_t pick(std::uint32_t soak, std::uint32_t native, std::uint32_t sanitized, std::uint32_t emulated) {
-    return std::vector<std::uint32_t>{native, sanitized, emulated, soak}[pace()];
 }
 
 bool splitTag(std::uint32_t tag, std::uint8_t& producer, std::uint32_t& sequence) noexcept {
@@ -77,22 +67,26 @@ bool splitTag(std::uint32_t tag, std::uint8_t& producer, std::uint32_t& sequence
     return low != 0 && middle != 0 && high != 0 && producer != 0;
 }
 
-void sendCounted(std::uint8_t producer, ProducerCount& count) noexcept {
-    const std::uint32_t sequence = count.attempted.load();
-    count.attempted.store(sequence + 1);
-    t_sendingTag = makeTag(producer, sequence);
-    sendTagged(t_sendingTag);
-    t_sendingTag = 0;
-    count.completed.store(sequence + 1);
+}  // namespace
+
+std::uint32_t pick(std::uint32_t soak, std::uint32_t native, std::uint32_t sanitized, std::uint32_t emulated) {
+    return std::vector<std::uint32_t>{native, sanitized, emulated, soak}[pace()];
 }
 
-std::uint32_t sendingTag() noexcept { return t_sendingTag; }
+void sendCounted(std::uint8_t producer, ProducerCount& count) noexcept {
+    t_sendingSequence = count.attempted++;
+    sendTagged(producer, t_sendingSequence);
+    count.completed = t_sendingSequence + 1;
+    t_sendingSequence = kSequences;
+}
 
-Producers::Producers(std::uint8_t firstId, unsigned threads, std::uint32_t each, std::chrono::microseconds gap,
+std::uint32_t sendingSequence() noexcept { return t_sendingSequence; }
+
+Producers::Producers(std::uint8_t firstId, unsigned many, std::uint32_t each, std::chrono::microseconds gap,
                      ProducerCount* counted)
-    : first(firstId), counts(threads), board(counted != nullptr ? counted : counts.data()), slowestNs(threads) {
-    for (unsigned i = 0; i < threads; ++i) {
-        m_threads.emplace_back([this, i, each, gap] {
+    : first(firstId), counts(many), board(counted != nullptr ? counted : counts.data()), slowestNs(many) {
+    for (unsigned i = 0; i < many; ++i) {
+        threads.emplace_back([this, i, each, gap] {
             for (std::uint32_t n = 0; n < each && !stop; ++n) {
                 const std::uint64_t before = monotonicNs();
                 sendCounted(static_cast<std::uint8_t>(first + i), board[i]);
@@ -104,45 +98,33 @@ Producers::Producers(std::uint8_t firstId, unsigned threads, std::uint32_t each,
 }
 
 void Producers::join() {
-    for (std::thread& thread : m_threads) {
+    for (std::thread& thread : threads) {
         if (thread.joinable()) thread.join();
     }
 }
 
 std::vector<std::uint32_t> Producers::positions() const {
     std::vector<std::uint32_t> at;
-    for (std::size_t i = 0; i < counts.size(); ++i) at.push_back(board[i].attempted.load());
+    for (std::size_t i = 0; i < counts.size(); ++i) at.push_back(board[i].attempted);
     return at;
 }
 
-ChildBoard* ChildBoard::map(const std::string& path, bool create) {
-    const int file = open(path.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT | O_TRUNC : 0), 0600);
-    if (file < 0) return nullptr;
-    void* memory = create && ftruncate(file, sizeof(ChildBoard)) != 0
+ChildBoard* ChildBoard::map(const std::string& path) {
+    const int file = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    void* memory = file < 0 || ftruncate(file, sizeof(ChildBoard)) != 0
                        ? MAP_FAILED
                        : mmap(nullptr, sizeof(ChildBoard), PROT_READ | PROT_WRITE, MAP_SHARED, file, 0);
-    close(file);
+    if (file >= 0) close(file);
     return memory == MAP_FAILED ? nullptr : static_cast<ChildBoard*>(memory);
 }
 
-void ChildBoard::unmap(ChildBoard* board) { munmap(board, sizeof(ChildBoard)); }
-
 Ledger::Ledger(DeviceStandIn& device, bool tagged)
-    : m_tagged(tagged), m_start(std::chrono::steady_clock::now()), m_device(device), m_thread([this] {
+    : m_tagged(tagged), m_device(device), m_thread([this] {
           Bytes bytes;
           while (!m_stop) {
               if (m_device.next(bytes, 20)) arrived(xob::decoder::decodeRecord(bytes.data(), bytes.size()));
           }
-      }) {
-    static std::once_flag watchdog;  // a deadlock ends the program with a message, also in a soak
-    std::call_once(watchdog, [] {
-        std::thread([] {
-            std::this_thread::sleep_for(std::chrono::hours(1));
-            std::fprintf(stderr, "WATCHDOG: no end after an hour (deadlock or stall); ending the run\n");
-            std::_Exit(70);
-        }).detach();
-    });
-}
+      }) {}
 
 Ledger::~Ledger() {
     m_stop = true;
@@ -154,25 +136,21 @@ void Ledger::fault(const std::string& what) {
 }
 
 void Ledger::arrived(const xob::decoder::DecodedRecord& record) {
-    // A tagged record is exactly the record of the tag that leads it.
-    std::uint32_t tag = 0;
+    std::uint32_t tag = 0, sequence = 0;
     std::uint8_t id = 0;
-    std::uint32_t sequence = 0;
     if (record.functionId == kTaggedId && record.fields.size() == 2 && record.fields[0].value.text.size() >= 4) {
         std::memcpy(&tag, record.fields[0].value.text.data(), 4);
     }
-    const Tagged expected(tag);
+    const Tagged expected(tag);  // a tagged record is exactly the record of the tag that leads it
     const bool tagged = splitTag(tag, id, sequence) && record.timestamp == static_cast<std::uint32_t>(expected.time) &&
                         record.fields[0].value.text == expected.first && record.fields[1].value.text == expected.second;
-    if (tagged && id == kMarkerProducer) {
-        ++m_markersSeen;
-        return;
-    }
     std::lock_guard<std::mutex> lock(m_mutex);
     if (record.damaged()) {
         fault("a damaged record: " + record.damage.front());
+    } else if (tagged && id == kMarkerProducer) {
+        ++m_markersSeen;
     } else if (tagged) {
-        m_producers[id].arrivals.push_back(sequence);
+        m_books.arrivals[id].push_back(sequence);
     } else if (m_tagged) {
         fault(std::string("a corrupt record: ") + record.name());
     } else {
@@ -183,20 +161,14 @@ void Ledger::arrived(const xob::decoder::DecodedRecord& record) {
 
 void Ledger::sent(std::uint8_t id, const ProducerCount& count) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_producers[id].attempted = count.attempted;
-    m_producers[id].completed = count.completed;
-}
-
-void Ledger::sent(const Producers& producers) {
-    for (std::size_t i = 0; i < producers.counts.size(); ++i) sent(static_cast<std::uint8_t>(producers.first + i), producers.board[i]);
+    m_sent[id] = {count.attempted, count.completed};
 }
 
 Books Ledger::close(const std::string& devicePath) {
     const std::chrono::milliseconds limit(pick(600000, 120000, 300000, 300000));
     // A marker sent once the writer is idle arrives after everything sent before it.
     EXPECT_TRUE(waitForWriterIdle(static_cast<int>(limit.count())) &&
-                (sendTagged(makeTag(kMarkerProducer, m_markersSent++)),
-                 eventually([this] { return m_markersSeen == m_markersSent; }, limit)))
+                (sendTagged(kMarkerProducer, m_markersSent++), eventually([this] { return m_markersSeen == m_markersSent; }, limit)))
         << "the writer did not finish delivering";
     SyslogCapture& capture = SyslogCapture::instance();
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -212,14 +184,14 @@ Books Ledger::close(const std::string& devicePath) {
         std::uint32_t sequence = 0;
         if (line.compare(0, 4, "XOB:") != 0 || SyslogCapture::isSettleLine(line)) continue;
         if (std::regex_match(line, match, loss)) {
-            const char kind = match[1].str()[0];
-            ++m_books.reports[kind == 'X' ? "full" : kind == 'P' ? "exiting" : "mutex"];
+            ++m_books.reports[match[1].str()[0] == 'X' ? "full" : match[1].str()[0] == 'P' ? "exiting" : "mutex"];
             const auto functionId = static_cast<std::uint16_t>(std::stoul(match[2], nullptr, 16));
+            const bool named = functionId == kTaggedId && splitTag(std::stoul(match[3], nullptr, 16), id, sequence);
             if (!m_tagged) {
                 ++m_books.lost;
                 ++m_books.byFunction[functionId];
-            } else if (functionId == kTaggedId && splitTag(static_cast<std::uint32_t>(std::stoul(match[3], nullptr, 16)), id, sequence)) {
-                m_producers[id].losses.push_back(sequence);
+            } else if (named) {
+                m_losses[id].push_back(sequence);
             } else {
                 fault("a loss report of something never sent: " + line);
             }
@@ -233,14 +205,15 @@ Books Ledger::close(const std::string& devicePath) {
             fault("an unexplained system-log line: " + line);
         }
     }
-    for (const auto& entry : m_producers) {
-        const Producer& producer = entry.second;
-        m_books.sent += producer.attempted;
-        std::vector<bool> booked(producer.attempted, false);
+    for (const auto& entry : m_books.arrivals) m_sent[entry.first];  // so that what came unsent is a fault
+    for (const auto& entry : m_losses) m_sent[entry.first];
+    for (const auto& entry : m_sent) {
+        const std::uint32_t completed = entry.second.second;
+        std::vector<bool> booked(entry.second.first, false);
         std::uint32_t next = 0;
         // Arrivals must be in order and new; losses must name a record sent that did not arrive.
         for (const bool arrival : {true, false}) {
-            for (const std::uint32_t sequence : arrival ? producer.arrivals : producer.losses) {
+            for (const std::uint32_t sequence : (arrival ? m_books.arrivals : m_losses)[entry.first]) {
                 if (sequence >= booked.size() || booked[sequence] || (arrival && sequence < next)) {
                     fault("producer " + std::to_string(entry.first) + " #" + std::to_string(sequence) +
                           (arrival ? " arrived" : " reported lost") + " unsent, twice or late");
@@ -252,29 +225,20 @@ Books Ledger::close(const std::string& devicePath) {
             }
         }
         for (std::uint32_t sequence = 0; sequence < booked.size(); ++sequence) {
-            if (!booked[sequence]) ++(sequence < producer.completed ? m_books.missing : m_books.cutOff);
+            if (!booked[sequence]) ++(sequence < completed ? m_books.missing : m_books.cutOff);
         }
+        m_books.sent += booked.size();
     }
-    m_books.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
     return m_books;
-}
-
-std::vector<std::uint32_t> Ledger::arrivals(std::uint8_t id) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const auto found = m_producers.find(id);
-    return found == m_producers.end() ? std::vector<std::uint32_t>{} : found->second.arrivals;
 }
 
 void expectBalanced(const char* scenario, Books& books, std::uint64_t unexplained, const std::string& extra,
                     std::uint64_t defective) {
     const char* const paces[] = {"native", "sanitized", "emulated", "soak"};
     const std::uint64_t counted = std::min(books.missing, unexplained);  // by a count report, not one by one
-    std::printf("[stress] %s pace=%s sent=%llu delivered=%llu lost=%llu cut-off=%llu unaccounted=%llu seconds=%.1f %s\n",
-                scenario, paces[pace()], static_cast<unsigned long long>(books.sent),
-                static_cast<unsigned long long>(books.delivered), static_cast<unsigned long long>(books.lost + counted),
-                static_cast<unsigned long long>(books.cutOff), static_cast<unsigned long long>(books.missing - counted),
-                books.seconds, extra.c_str());
-    std::fflush(stdout);
+    std::cout << "[stress] " << scenario << " pace=" << paces[pace()] << " sent=" << books.sent << " delivered="
+              << books.delivered << " lost=" << books.lost + counted << " cut-off=" << books.cutOff << " unaccounted="
+              << books.missing - counted << " " << extra << std::endl;
     EXPECT_EQ(books.fault, "");
     EXPECT_LE(books.missing, unexplained) << "records neither delivered nor reported";
     EXPECT_LE(books.reports["defective"], defective) << "\"XOB: Element defective\" reports";
