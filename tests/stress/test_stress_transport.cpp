@@ -1,4 +1,4 @@
-// The transport under load and faults, in one process, each run ending with the same books.
+// The transport under load and faults, in one process (the scenarios: README.md).
 #include <xob/GXob.h>
 
 #include "Ledger.h"
@@ -27,8 +27,7 @@ void* refuseEverySixteenth(std::size_t size) {  // the copy of each producer's r
     return nullptr;
 }
 
-// The FIFO renamed away from its path and back, as a recorder that goes and comes back; its reader
-// and the library's open descriptors keep working meanwhile.
+// The FIFO renamed away and back: its reader and the library's open descriptors keep working meanwhile.
 void moveDevice(const std::string& path, bool away) {
     const std::string there = path + ".away";
     EXPECT_EQ(away ? std::rename(path.c_str(), there.c_str()) : std::rename(there.c_str(), path.c_str()), 0);
@@ -44,37 +43,35 @@ protected:
     Books close(const char* scenario, Producers& producers, const std::string& extra = "", std::uint64_t defective = 0) {
         producers.stop = true;
         producers.join();
-        for (unsigned i = 0; i < producers.counts.size(); ++i) ledger.sent(static_cast<std::uint8_t>(1 + i), producers.counts[i]);
-        Books books = ledger.close(device.path());
+        Books books = ledger.close(device.path(), counts);
         expectBalanced(scenario, books, extra, defective);
         return books;
     }
     // True when some record that each producer sent at or after `from` arrived (they arrive in order).
     static bool arrivedFrom(Books& books, const std::vector<std::uint32_t>& from) {
         for (std::uint8_t id = 1; id <= from.size(); ++id) {
-            const std::vector<std::uint32_t>& arrivals = books.arrivals[id];
-            if (arrivals.empty() || arrivals.back() < from[id - 1u]) return false;
+            if (books.arrivals[id].empty() || books.arrivals[id].back() < from[id - 1u]) return false;
         }
         return true;
     }
 
+    ProducerCount counts[256];
     DeviceStandIn device;
     Ledger ledger{device};
 };
 
 TEST_F(Stress, BurstOfEightProducersIsDeliveredOrReportedRecordByRecord) {
     const std::uint32_t each = pick(100000, 100000, 10000, 10000);
-    Producers producers(1, 8, each, microseconds(0));
+    Producers producers(1, 8, each, microseconds(0), counts);
     producers.join();
     Books books = close("burst", producers);
     EXPECT_EQ(books.sent, 8u * each);
     EXPECT_EQ(books.reports["exiting"] + books.reports["mutex"] + books.reports["open"], 0u);
 }
 
-// The FIFO, the writer's write() and the ring fill while the recorder stalls; delivery resumes.
 TEST_F(Stress, SlowRecorderFillsTheRingAndTheQueueFullReportsAccountForTheGap) {
     std::vector<std::uint32_t> afterLastStall;
-    Producers producers(1, 4, kSequences, microseconds(pick(300, 300, 1000, 2000)));
+    Producers producers(1, 4, kSequences, microseconds(pick(300, 300, 1000, 2000)), counts);
     for (unsigned i = 0; i < pick(6, 2, 2, 1); ++i) {
         device.pause(true);
         std::this_thread::sleep_for(milliseconds(2000));
@@ -90,7 +87,7 @@ TEST_F(Stress, SlowRecorderFillsTheRingAndTheQueueFullReportsAccountForTheGap) {
 
 TEST_F(Stress, DeviceGoneAndBackIsRetriedReportedAndResumedWithoutDuplicates) {
     xob::seams::setSleepHook(&shortRetrySleep);
-    Producers producers(1, 4, kSequences, microseconds(pick(1000, 1000, 2000, 4000)));
+    Producers producers(1, 4, kSequences, microseconds(pick(1000, 1000, 2000, 4000)), counts);
     std::this_thread::sleep_for(milliseconds(pick(2000, 1000, 1000, 1000)));
     moveDevice(device.path(), true);
     std::this_thread::sleep_for(std::chrono::seconds(5));
@@ -103,12 +100,11 @@ TEST_F(Stress, DeviceGoneAndBackIsRetriedReportedAndResumedWithoutDuplicates) {
     EXPECT_TRUE(arrivedFrom(books, atReturn)) << "delivery did not resume by itself";
 }
 
-// A refused record still starts a writer when none runs; that writer finds the ring empty
-// ("Element defective").
+// A refused record still starts a writer when none runs, which finds the ring empty ("Element defective").
 TEST_F(Stress, FailedAllocationsAreReportedAndDeliveryGoesOn) {
     g_refusals = 0;
     xob::seams::setAllocationHook(&refuseEverySixteenth);
-    Producers producers(1, 4, pick(50000, 10000, 2000, 2000), microseconds(pick(20, 20, 100, 200)));
+    Producers producers(1, 4, pick(50000, 10000, 2000, 2000), microseconds(pick(20, 20, 100, 200)), counts);
     producers.join();
     xob::seams::setAllocationHook(nullptr);
     Books books = close("allocation", producers, "refused-copies=" + std::to_string(g_refusals), g_refusals);
@@ -116,11 +112,10 @@ TEST_F(Stress, FailedAllocationsAreReportedAndDeliveryGoesOn) {
     EXPECT_TRUE(arrivedFrom(books, {8, 8, 8, 8})) << "delivery did not go on after a refused copy";
 }
 
-// The writer retries the absent device once a second (the real pause); no entry call waits for it.
 TEST_F(Stress, CallerNeverWaitsWhileTheWriterRetriesAnAbsentDevice) {
     moveDevice(device.path(), true);
-    Producers producers(1, 4, kSequences, microseconds(50));
-    std::this_thread::sleep_for(milliseconds(pick(10000, 2500, 2500, 2500)));  // two retries at least
+    Producers producers(1, 4, kSequences, microseconds(50), counts);
+    std::this_thread::sleep_for(milliseconds(pick(10000, 2500, 2500, 2500)));  // two one-second retries at least
     producers.stop = true;
     producers.join();
     moveDevice(device.path(), false);

@@ -42,12 +42,12 @@ std::uint32_t mix(std::uint32_t value) noexcept {
     return value ^ (value >> 16);
 }
 
-struct Tagged {  // the texts and timestamp of a tag's record
+struct Tagged {  // the texts (the tag, then letters; lengths and letters vary by tag) and timestamp
     explicit Tagged(std::uint32_t tag) noexcept : time(static_cast<int>(mix(tag) & 0xFFFFFFu)) {
-        std::memcpy(first, &tag, 4);  // the tag leads the payload, little-endian; letters vary by tag
+        std::memcpy(first, &tag, 4);
         const std::uint32_t firstEnd = 4 + mix(tag + 1) % 125, secondEnd = mix(tag + 2) % 129;
-        for (std::uint32_t i = 4; i < 130; ++i) first[i] = i < firstEnd ? static_cast<char>('a' + mix(tag ^ i) % 26) : '\0';
-        for (std::uint32_t i = 0; i < 130; ++i) second[i] = i < secondEnd ? static_cast<char>('a' + mix(~tag ^ i) % 26) : '\0';
+        for (std::uint32_t i = 4; i < 130; ++i) first[i] = i < firstEnd ? 'a' + static_cast<char>(mix(tag ^ i) % 26) : 0;
+        for (std::uint32_t i = 0; i < 130; ++i) second[i] = i < secondEnd ? 'a' + static_cast<char>(mix(~tag ^ i) % 26) : 0;
     }
     char first[130], second[130];
     int time;
@@ -83,13 +83,13 @@ void sendCounted(std::uint8_t producer, ProducerCount& count) noexcept {
 std::uint32_t sendingSequence() noexcept { return t_sendingSequence; }
 
 Producers::Producers(std::uint8_t firstId, unsigned many, std::uint32_t each, std::chrono::microseconds gap,
-                     ProducerCount* counted)
-    : first(firstId), counts(many), board(counted != nullptr ? counted : counts.data()), slowestNs(many) {
+                     ProducerCount* countsById)
+    : first(firstId), counts(countsById), slowestNs(many) {
     for (unsigned i = 0; i < many; ++i) {
         threads.emplace_back([this, i, each, gap] {
             for (std::uint32_t n = 0; n < each && !stop; ++n) {
                 const std::uint64_t before = monotonicNs();
-                sendCounted(static_cast<std::uint8_t>(first + i), board[i]);
+                sendCounted(static_cast<std::uint8_t>(first + i), counts[first + i]);
                 slowestNs[i] = std::max<std::int64_t>(slowestNs[i], static_cast<std::int64_t>(monotonicNs() - before));
                 std::this_thread::sleep_for(gap);
             }
@@ -105,7 +105,7 @@ void Producers::join() {
 
 std::vector<std::uint32_t> Producers::positions() const {
     std::vector<std::uint32_t> at;
-    for (std::size_t i = 0; i < counts.size(); ++i) at.push_back(board[i].attempted);
+    for (std::size_t i = 0; i < threads.size(); ++i) at.push_back(counts[first + i].attempted);
     return at;
 }
 
@@ -159,12 +159,7 @@ void Ledger::arrived(const xob::decoder::DecodedRecord& record) {
     }
 }
 
-void Ledger::sent(std::uint8_t id, const ProducerCount& count) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_sent[id] = {count.attempted, count.completed};
-}
-
-Books Ledger::close(const std::string& devicePath) {
+Books Ledger::close(const std::string& devicePath, const ProducerCount* counts) {
     const std::chrono::milliseconds limit(pick(600000, 120000, 300000, 300000));
     // A marker sent once the writer is idle arrives after everything sent before it.
     EXPECT_TRUE(waitForWriterIdle(static_cast<int>(limit.count())) &&
@@ -205,17 +200,15 @@ Books Ledger::close(const std::string& devicePath) {
             fault("an unexplained system-log line: " + line);
         }
     }
-    for (const auto& entry : m_books.arrivals) m_sent[entry.first];  // so that what came unsent is a fault
-    for (const auto& entry : m_losses) m_sent[entry.first];
-    for (const auto& entry : m_sent) {
-        const std::uint32_t completed = entry.second.second;
-        std::vector<bool> booked(entry.second.first, false);
+    for (unsigned id = 1; id < 255; ++id) {
+        const std::uint32_t completed = counts != nullptr ? counts[id].completed.load() : 0;
+        std::vector<bool> booked(counts != nullptr ? counts[id].attempted.load() : 0, false);
         std::uint32_t next = 0;
         // Arrivals must be in order and new; losses must name a record sent that did not arrive.
         for (const bool arrival : {true, false}) {
-            for (const std::uint32_t sequence : (arrival ? m_books.arrivals : m_losses)[entry.first]) {
+            for (const std::uint32_t sequence : (arrival ? m_books.arrivals : m_losses)[static_cast<std::uint8_t>(id)]) {
                 if (sequence >= booked.size() || booked[sequence] || (arrival && sequence < next)) {
-                    fault("producer " + std::to_string(entry.first) + " #" + std::to_string(sequence) +
+                    fault("producer " + std::to_string(id) + " #" + std::to_string(sequence) +
                           (arrival ? " arrived" : " reported lost") + " unsent, twice or late");
                     continue;
                 }

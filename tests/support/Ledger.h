@@ -1,6 +1,6 @@
-// The books of the runs under load and faults. A tagged record is a SYSHDU_LogEntry made from a tag
-// (producer, sequence number, no byte zero) that leads its first text, so a loss report, which
-// prints ui32Data[0], names one record; its texts and timestamp follow from the tag.
+// The books of the runs under load and faults (tests/stress/README.md). A tagged record is a
+// SYSHDU_LogEntry whose first text starts with its tag (producer, sequence number, no zero byte), so
+// that a loss report, which prints ui32Data[0], names it; its texts and timestamp follow from the tag.
 #ifndef XOBTEST_SUPPORT_LEDGER_H
 #define XOBTEST_SUPPORT_LEDGER_H
 
@@ -23,30 +23,25 @@ constexpr std::uint32_t kSequences = 255u * 255u * 255u;  // per producer; ids r
 struct ProducerCount {  // entry calls begun and returned (a process may end in the middle of one)
     std::atomic<std::uint32_t> attempted{0}, completed{0};
 };
-// Records the producer's next tagged entry; allocates nothing.
-void sendCounted(std::uint8_t producer, ProducerCount& count) noexcept;
-// The sequence number the calling thread sends through sendCounted (kSequences outside), for seams.
-std::uint32_t sendingSequence() noexcept;
+void sendCounted(std::uint8_t producer, ProducerCount& count) noexcept;  // allocates nothing
+std::uint32_t sendingSequence() noexcept;  // what this thread sends through sendCounted (kSequences: none)
 
-// Threads with ids first, first + 1, ...; each sends up to `each` entries `gap` apart, counted in
-// board[i] (their own counts when none is given).
+// Threads with ids first, first + 1, ...; each sends up to `each` entries `gap` apart, counted in counts[id].
 struct Producers {
-    Producers(std::uint8_t first, unsigned threads, std::uint32_t each, std::chrono::microseconds gap,
-              ProducerCount* board = nullptr);
+    Producers(std::uint8_t first, unsigned many, std::uint32_t each, std::chrono::microseconds gap,
+              ProducerCount* counts);
     ~Producers() { join(); }
     void join();
     std::vector<std::uint32_t> positions() const;  // the sequence number each sends next
 
     const std::uint8_t first;
-    std::vector<ProducerCount> counts;
-    ProducerCount* const board;
-    std::vector<std::atomic<std::int64_t>> slowestNs;  // each one's slowest entry call
+    ProducerCount* const counts;
     std::atomic<bool> stop{false};
+    std::vector<std::atomic<std::int64_t>> slowestNs;  // each one's slowest entry call
     std::vector<std::thread> threads;
 };
 
-// The counts of a child process, in a file that the child and its test both map.
-struct ChildBoard {
+struct ChildBoard {  // the counts of a child process, in a file that the child and its test both map
     ProducerCount producers[256];
     std::atomic<std::uint64_t> exitBeganNs;  // CLOCK_MONOTONIC when the child began to exit
 
@@ -70,16 +65,15 @@ class Ledger {
 public:
     explicit Ledger(DeviceStandIn& device, bool tagged = true);
     ~Ledger();
-    void sent(std::uint8_t id, const ProducerCount& count);
-    // Waits until everything delivered is booked, reads the system log and balances the books.
-    Books close(const std::string& devicePath);
+    // Waits until everything is delivered, reads the system log and balances the books against what
+    // `counts` (by producer id) says was sent.
+    Books close(const std::string& devicePath, const ProducerCount* counts = nullptr);
 
 private:
     void arrived(const xob::decoder::DecodedRecord& record);
     void fault(const std::string& what);
 
     std::mutex m_mutex;
-    std::map<std::uint8_t, std::pair<std::uint32_t, std::uint32_t>> m_sent;  // attempted, completed
     std::map<std::uint8_t, std::vector<std::uint32_t>> m_losses;
     Books m_books;
     const bool m_tagged;
@@ -91,7 +85,7 @@ private:
 
 // Prints the run's "[stress]" line (scripts/soak.sh adds them up) and checks its books: no fault; no
 // more records missing than count reports cover (30 open failures for a record given up, the exit
-// report's N) plus lost system-log lines (each may have named one); at most `defective` "XOB: Element
+// report's N) and lost system-log lines (each may have named one); at most `defective` "XOB: Element
 // defective" lines.
 void expectBalanced(const char* scenario, Books& books, const std::string& extra = "", std::uint64_t defective = 0);
 
