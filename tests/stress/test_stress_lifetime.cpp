@@ -1,10 +1,5 @@
-// Processes that end or fork under load, as child processes against the device stand-in. Exit: a
-// burst of four producers calling until the very end, ended by exit() on another thread or by a
-// return from main; with the device there the writer gets its second to deliver what is queued,
-// with the device absent (real one-second retries) nothing is waited for. Fork: three threads burst
-// while children are forked, each child recording as a producer of its own: every record of every
-// process arrives once (a child never delivers what its parent had queued). Each process ends
-// promptly, cleanly, and what neither arrived nor was reported one by one is what the exit report counts.
+// Processes that end (exit() on another thread, return from main) or fork under load, run as child
+// processes against the device stand-in (the scenarios: README.md).
 #include <xob/GXob.h>
 
 #include "ForkSupport.h"
@@ -43,7 +38,6 @@ TEST_P(UnderLoad, EndsPromptlyCleanlyAndAccountsForEveryEntry) {
     const std::string dir = makeTempDir();
     ChildBoard* board = ChildBoard::map(dir + "/board");
     ASSERT_NE(board, nullptr);
-    SyslogCapture::instance().clear();
 
     const std::string path = device.path() + (param.deviceThere ? "" : ".absent");
     const unsigned children = fork ? pick(24, 8, 6, 0) : 0;

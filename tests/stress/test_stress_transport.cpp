@@ -35,10 +35,7 @@ void moveDevice(const std::string& path, bool away) {
 
 class Stress : public testing::Test {
 protected:
-    void SetUp() override {
-        XOB_REQUIRE_SYSLOG();
-        SyslogCapture::instance().clear();
-    }
+    void SetUp() override { XOB_REQUIRE_SYSLOG(); }
     void TearDown() override { xob::seams::setSleepHook(nullptr); }
     Books close(const char* scenario, Producers& producers, const std::string& extra = "", std::uint64_t defective = 0) {
         producers.stop = true;
@@ -47,12 +44,8 @@ protected:
         expectBalanced(scenario, books, extra, defective);
         return books;
     }
-    // True when some record that each producer sent at or after `from` arrived (they arrive in order).
-    static bool arrivedFrom(Books& books, const std::vector<std::uint32_t>& from) {
-        for (std::uint8_t id = 1; id <= from.size(); ++id) {
-            if (books.arrivals[id].empty() || books.arrivals[id].back() < from[id - 1u]) return false;
-        }
-        return true;
+    static std::uint32_t afterLastArrival(Books& books) {  // of producer 1, whose records arrive in order
+        return books.arrivals[1].empty() ? 0 : books.arrivals[1].back() + 1;
     }
 
     ProducerCount counts[256];
@@ -70,19 +63,19 @@ TEST_F(Stress, BurstOfEightProducersIsDeliveredOrReportedRecordByRecord) {
 }
 
 TEST_F(Stress, SlowRecorderFillsTheRingAndTheQueueFullReportsAccountForTheGap) {
-    std::vector<std::uint32_t> afterLastStall;
+    std::uint32_t lastStall = 0;
     Producers producers(1, 4, kSequences, microseconds(pick(300, 300, 1000, 2000)), counts);
     for (unsigned i = 0; i < pick(6, 2, 2, 1); ++i) {
         device.pause(true);
         std::this_thread::sleep_for(milliseconds(2000));
-        afterLastStall = producers.positions();
+        lastStall = counts[1].attempted;
         device.pause(false);
         std::this_thread::sleep_for(milliseconds(pick(1000, 500, 1000, 1000)));
     }
     Books books = close("slow-recorder", producers);
     EXPECT_GT(books.reports["full"], 0u) << "the stalls never filled the ring";
     EXPECT_EQ(books.lost, books.reports["full"]);
-    EXPECT_TRUE(arrivedFrom(books, afterLastStall)) << "delivery did not resume after the last stall";
+    EXPECT_GT(afterLastArrival(books), lastStall) << "delivery did not resume after the last stall";
 }
 
 TEST_F(Stress, DeviceGoneAndBackIsRetriedReportedAndResumedWithoutDuplicates) {
@@ -91,13 +84,13 @@ TEST_F(Stress, DeviceGoneAndBackIsRetriedReportedAndResumedWithoutDuplicates) {
     std::this_thread::sleep_for(milliseconds(pick(2000, 1000, 1000, 1000)));
     moveDevice(device.path(), true);
     std::this_thread::sleep_for(std::chrono::seconds(5));
-    const std::vector<std::uint32_t> atReturn = producers.positions();
+    const std::uint32_t atReturn = counts[1].attempted;
     moveDevice(device.path(), false);
     std::this_thread::sleep_for(milliseconds(pick(3000, 1500, 2000, 2000)));
     Books books = close("device-gone", producers);
     EXPECT_GE(books.reports["open"] / 30, 1u) << "the outage should have cost whole records";
     EXPECT_GE(books.missing, books.reports["open"] / 30);
-    EXPECT_TRUE(arrivedFrom(books, atReturn)) << "delivery did not resume by itself";
+    EXPECT_GT(afterLastArrival(books), atReturn) << "delivery did not resume by itself";
 }
 
 // A refused record still starts a writer when none runs, which finds the ring empty ("Element defective").
@@ -109,7 +102,7 @@ TEST_F(Stress, FailedAllocationsAreReportedAndDeliveryGoesOn) {
     xob::seams::setAllocationHook(nullptr);
     Books books = close("allocation", producers, "refused-copies=" + std::to_string(g_refusals), g_refusals);
     EXPECT_GT(g_refusals, 0u);
-    EXPECT_TRUE(arrivedFrom(books, {8, 8, 8, 8})) << "delivery did not go on after a refused copy";
+    EXPECT_GT(afterLastArrival(books), 8u) << "delivery did not go on after a refused copy";
 }
 
 TEST_F(Stress, CallerNeverWaitsWhileTheWriterRetriesAnAbsentDevice) {

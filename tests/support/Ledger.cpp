@@ -38,8 +38,7 @@ int pace() {  // 0: native, 1: sanitized, 2: emulated, 3: soak
 
 std::uint32_t mix(std::uint32_t value) noexcept {
     value = (value ^ (value >> 16)) * 0x7FEB352Du;
-    value = (value ^ (value >> 15)) * 0x846CA68Bu;
-    return value ^ (value >> 16);
+    return value ^ (value >> 15);
 }
 
 struct Tagged {  // the texts (the tag, then letters; lengths and letters vary by tag) and timestamp
@@ -103,12 +102,6 @@ void Producers::join() {
     }
 }
 
-std::vector<std::uint32_t> Producers::positions() const {
-    std::vector<std::uint32_t> at;
-    for (std::size_t i = 0; i < threads.size(); ++i) at.push_back(counts[first + i].attempted);
-    return at;
-}
-
 ChildBoard* ChildBoard::map(const std::string& path) {
     const int file = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     void* memory = file < 0 || ftruncate(file, sizeof(ChildBoard)) != 0
@@ -124,7 +117,9 @@ Ledger::Ledger(DeviceStandIn& device, bool tagged)
           while (!m_stop) {
               if (m_device.next(bytes, 20)) arrived(xob::decoder::decodeRecord(bytes.data(), bytes.size()));
           }
-      }) {}
+      }) {
+    SyslogCapture::instance().clear();
+}
 
 Ledger::~Ledger() {
     m_stop = true;

@@ -32,7 +32,6 @@ struct Producers {
               ProducerCount* counts);
     ~Producers() { join(); }
     void join();
-    std::vector<std::uint32_t> positions() const;  // the sequence number each sends next
 
     const std::uint8_t first;
     ProducerCount* const counts;
@@ -60,7 +59,7 @@ struct Books {
 };
 
 // Books every arrival at the device stand-in, decoded: tagged records per producer, or (untagged)
-// any record per function identifier.
+// any record per function identifier; and the system-log lines from its start on.
 class Ledger {
 public:
     explicit Ledger(DeviceStandIn& device, bool tagged = true);
