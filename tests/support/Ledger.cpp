@@ -81,24 +81,19 @@ void sendCounted(std::uint8_t producer, ProducerCount& count) noexcept {
 
 std::uint32_t sendingSequence() noexcept { return t_sendingSequence; }
 
-Producers::Producers(std::uint8_t firstId, unsigned many, std::uint32_t each, std::chrono::microseconds gap,
-                     ProducerCount* countsById)
-    : first(firstId), counts(countsById), slowestNs(many) {
+Producers::Producers(std::uint8_t first, unsigned many, std::uint32_t each, std::chrono::microseconds gap,
+                     ProducerCount* counts)
+    : slowestNs(many) {
     for (unsigned i = 0; i < many; ++i) {
-        threads.emplace_back([this, i, each, gap] {
+        const auto id = static_cast<std::uint8_t>(first + i);
+        threads.emplace_back([this, i, id, &count = counts[id], each, gap] {
             for (std::uint32_t n = 0; n < each && !stop; ++n) {
                 const std::uint64_t before = monotonicNs();
-                sendCounted(static_cast<std::uint8_t>(first + i), counts[first + i]);
+                sendCounted(id, count);
                 slowestNs[i] = std::max<std::int64_t>(slowestNs[i], static_cast<std::int64_t>(monotonicNs() - before));
                 std::this_thread::sleep_for(gap);
             }
         });
-    }
-}
-
-void Producers::join() {
-    for (std::thread& thread : threads) {
-        if (thread.joinable()) thread.join();
     }
 }
 

@@ -31,10 +31,12 @@ struct Producers {
     Producers(std::uint8_t first, unsigned many, std::uint32_t each, std::chrono::microseconds gap,
               ProducerCount* counts);
     ~Producers() { join(); }
-    void join();
+    void join() {
+        for (std::thread& thread : threads) {
+            if (thread.joinable()) thread.join();
+        }
+    }
 
-    const std::uint8_t first;
-    ProducerCount* const counts;
     std::atomic<bool> stop{false};
     std::vector<std::atomic<std::int64_t>> slowestNs;  // each one's slowest entry call
     std::vector<std::thread> threads;
