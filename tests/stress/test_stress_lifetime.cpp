@@ -41,12 +41,12 @@ TEST_P(UnderLoad, EndsPromptlyCleanlyAndAccountsForEveryEntry) {
 
     const std::string path = device.path() + (param.deviceThere ? "" : ".absent");
     const unsigned children = fork ? pick(24, 8, 6, 0) : 0;
-    const std::size_t childEach = 100;  // within the ring: a child's own records are never refused
+    const std::size_t each = 100;  // for a forked child: within the ring, so none is ever refused
     std::vector<std::string> arguments = {XOBTEST_CHILD, param.mode, path, dir + "/board", fork ? "3" : "4",
                                           std::to_string(fork ? pick(300, 300, 1500, 3000) : pick(20, 20, 50, 100))};
     if (fork) {
         arguments.insert(arguments.end(),
-                         {std::to_string(pick(20000, 6000, 1500, 0)), std::to_string(children), std::to_string(childEach)});
+                         {std::to_string(pick(20000, 6000, 1500, 0)), std::to_string(children), std::to_string(each)});
     } else {
         arguments.push_back(param.how);
     }
@@ -61,7 +61,7 @@ TEST_P(UnderLoad, EndsPromptlyCleanlyAndAccountsForEveryEntry) {
     expectBalanced(nameOf(param).c_str(), books, "exit-ms=" + std::to_string(exitMs));
     EXPECT_GE(books.missing + books.cutOff + 1, books.reports["queued"]) << "the one being written may have arrived";
     if (fork) {
-        for (std::uint8_t c = 100; c < 100 + children; ++c) EXPECT_EQ(books.arrivals[c].size(), childEach) << "child " << int{c};
+        for (std::uint8_t c = 100; c < 100 + children; ++c) EXPECT_EQ(books.arrivals[c].size(), each) << int{c};
     } else if (param.deviceThere) {
         EXPECT_LT(exitMs, 2000.0) << "the writer gets one second at most";
         EXPECT_GT(books.delivered, 0u);

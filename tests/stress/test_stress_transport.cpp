@@ -37,11 +37,11 @@ class Stress : public testing::Test {
 protected:
     void SetUp() override { XOB_REQUIRE_SYSLOG(); }
     void TearDown() override { xob::seams::setSleepHook(nullptr); }
-    Books close(const char* scenario, Producers& producers, const std::string& extra = "", std::uint64_t defective = 0) {
+    Books close(const char* scenario, Producers& producers, const std::string& extra = "", std::uint64_t defects = 0) {
         producers.stop = true;
         producers.join();
         Books books = ledger.close(device.path(), counts);
-        expectBalanced(scenario, books, extra, defective);
+        expectBalanced(scenario, books, extra, defects);
         return books;
     }
     static std::uint32_t afterLastArrival(Books& books) {  // of producer 1, whose records arrive in order

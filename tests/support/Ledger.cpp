@@ -45,8 +45,8 @@ struct Tagged {  // the texts (the tag, then letters; lengths and letters vary b
     explicit Tagged(std::uint32_t tag) noexcept : time(static_cast<int>(mix(tag) & 0xFFFFFFu)) {
         std::memcpy(first, &tag, 4);
         const std::uint32_t firstEnd = 4 + mix(tag + 1) % 125, secondEnd = mix(tag + 2) % 129;
-        for (std::uint32_t i = 4; i < 130; ++i) first[i] = i < firstEnd ? 'a' + static_cast<char>(mix(tag ^ i) % 26) : 0;
-        for (std::uint32_t i = 0; i < 130; ++i) second[i] = i < secondEnd ? 'a' + static_cast<char>(mix(~tag ^ i) % 26) : 0;
+        for (std::uint32_t i = 4; i < 130; ++i) first[i] = i < firstEnd ? 'a' + char(mix(tag ^ i) % 26) : 0;
+        for (std::uint32_t i = 0; i < 130; ++i) second[i] = i < secondEnd ? 'a' + char(mix(~tag ^ i) % 26) : 0;
     }
     char first[130], second[130];
     int time;
@@ -152,8 +152,9 @@ void Ledger::arrived(const xob::decoder::DecodedRecord& record) {
 Books Ledger::close(const std::string& devicePath, const ProducerCount* counts) {
     const std::chrono::milliseconds limit(pick(600000, 120000, 300000, 300000));
     // A marker sent once the writer is idle arrives after everything sent before it.
+    const auto allMarkersSeen = [this] { return m_markersSeen == m_markersSent; };
     EXPECT_TRUE(waitForWriterIdle(static_cast<int>(limit.count())) &&
-                (sendTagged(kMarkerProducer, m_markersSent++), eventually([this] { return m_markersSeen == m_markersSent; }, limit)))
+                (sendTagged(kMarkerProducer, m_markersSent++), eventually(allMarkersSeen, limit)))
         << "the writer did not finish delivering";
     SyslogCapture& capture = SyslogCapture::instance();
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -190,13 +191,13 @@ Books Ledger::close(const std::string& devicePath, const ProducerCount* counts) 
             fault("an unexplained system-log line: " + line);
         }
     }
-    for (unsigned id = 1; id < 255; ++id) {
+    for (std::uint8_t id = 1; id < kMarkerProducer; ++id) {
         const std::uint32_t completed = counts != nullptr ? counts[id].completed.load() : 0;
         std::vector<bool> booked(counts != nullptr ? counts[id].attempted.load() : 0, false);
         std::uint32_t next = 0;
         // Arrivals must be in order and new; losses must name a record sent that did not arrive.
         for (const bool arrival : {true, false}) {
-            for (const std::uint32_t sequence : (arrival ? m_books.arrivals : m_losses)[static_cast<std::uint8_t>(id)]) {
+            for (const std::uint32_t sequence : (arrival ? m_books.arrivals : m_losses)[id]) {
                 if (sequence >= booked.size() || booked[sequence] || (arrival && sequence < next)) {
                     fault("producer " + std::to_string(id) + " #" + std::to_string(sequence) +
                           (arrival ? " arrived" : " reported lost") + " unsent, twice or late");
@@ -217,14 +218,15 @@ Books Ledger::close(const std::string& devicePath, const ProducerCount* counts) 
 
 void expectBalanced(const char* scenario, Books& books, const std::string& extra, std::uint64_t defective) {
     const char* const paces[] = {"native", "sanitized", "emulated", "soak"};
-    const std::uint64_t unexplained = books.reports["open"] / 30 + books.reports["queued"] + books.reports["lines lost"];
+    std::map<std::string, std::uint64_t>& reports = books.reports;
+    const std::uint64_t unexplained = reports["open"] / 30 + reports["queued"] + reports["lines lost"];
     const std::uint64_t counted = std::min(books.missing, unexplained);
     std::cout << "[stress] " << scenario << " pace=" << paces[pace()] << " sent=" << books.sent << " delivered="
               << books.delivered << " lost=" << books.lost + counted << " cut-off=" << books.cutOff << " unaccounted="
               << books.missing - counted << " " << extra << std::endl;
     EXPECT_EQ(books.fault, "");
     EXPECT_LE(books.missing, unexplained) << "records neither delivered nor reported";
-    EXPECT_LE(books.reports["defective"], defective) << "\"XOB: Element defective\" reports";
+    EXPECT_LE(reports["defective"], defective) << "\"XOB: Element defective\" reports";
 }
 
 }  // namespace xobtest
