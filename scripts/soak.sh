@@ -35,7 +35,7 @@ while ((SECONDS < end)); do
   rounds=$((rounds + 1))
   for program in "${programs[@]}"; do
     echo "=== round $rounds: $program" >>"$log"
-    if ! "$build/tests/$program" >>"$log" 2>&1; then
+    if ! timeout 3600 "$build/tests/$program" >>"$log" 2>&1; then  # a deadlock ends the run
       failures=$((failures + 1))
       echo "round $rounds: $program FAILED (see $log)"
     fi

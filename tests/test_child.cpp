@@ -8,9 +8,9 @@
 //   xob_test_child burst DEVICE BOARD PRODUCERS GAP_US exit|return
 //       PRODUCERS threads (ids 1..) send tagged entries without end; once each has sent 400, the
 //       process ends while they still run: by exit() on another thread, or by returning from main
-//   xob_test_child fork DEVICE BOARD PRODUCERS EACH GAP_US CHILDREN CHILD_EACH
+//   xob_test_child fork DEVICE BOARD PRODUCERS GAP_US EACH CHILDREN CHILD_EACH
 //       PRODUCERS threads send EACH entries while CHILDREN processes are forked one after another;
-//       child c sends CHILD_EACH entries as producer 100 + c and exits
+//       child c sends CHILD_EACH entries as producer 100 + c and exits (4: not every child ended well)
 // BOARD is the file of counts (ChildBoard) that the test reads afterwards.
 #include "Eventually.h"
 #include "Ledger.h"
@@ -42,7 +42,7 @@ void send(int count, int payload) {
 
 int burst(ChildBoard& board, unsigned producers, int gapUs, const std::string& how) {
     // Never joined: the process ends under them.
-    static Producers* const running = new Producers(1, producers, kSequences, std::chrono::microseconds(gapUs), board.producers + 1);
+    static Producers* const running = new Producers(1, producers, kSequences, std::chrono::microseconds(gapUs), board.producers);
     static_cast<void>(running);
     for (unsigned i = 1; i <= producers; ++i) {
         if (!eventually([&] { return board.producers[i].completed >= 400; }, std::chrono::seconds(60))) return 3;
@@ -52,10 +52,11 @@ int burst(ChildBoard& board, unsigned producers, int gapUs, const std::string& h
     return 0;
 }
 
-int forkUnderLoad(ChildBoard& board, unsigned producers, std::uint32_t each, int gapUs, unsigned children,
+int forkUnderLoad(ChildBoard& board, unsigned producers, int gapUs, std::uint32_t each, unsigned children,
                   std::uint32_t childEach) {
-    Producers threads(1, producers, each, std::chrono::microseconds(gapUs), board.producers + 1);
+    Producers threads(1, producers, each, std::chrono::microseconds(gapUs), board.producers);
     std::vector<pid_t> pids;
+    unsigned clean = 0;
     for (unsigned c = 0; c < children; ++c) {
         // Spread over the parent's burst.
         std::this_thread::sleep_for(std::chrono::microseconds(gapUs * each / (children + 1)));
@@ -65,7 +66,6 @@ int forkUnderLoad(ChildBoard& board, unsigned producers, std::uint32_t each, int
             std::exit(0);
         }
         if (pid > 0) pids.push_back(pid);
-        board.forked += pid > 0 ? 1 : 0;
     }
     for (const pid_t pid : pids) {
         int status = 0;
@@ -75,11 +75,11 @@ int forkUnderLoad(ChildBoard& board, unsigned producers, std::uint32_t each, int
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
         }
-        board.cleanChildren += WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 1 : 0;
+        clean += WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 1 : 0;
     }
     threads.join();
     board.exitBeganNs = monotonicNs();
-    return 0;
+    return clean == children ? 0 : 4;
 }
 
 }  // namespace
@@ -103,12 +103,12 @@ int main(int argc, char** argv) {
         send(std::atoi(argv[3]), std::atoi(argv[4]));
         return waitForWriterIdle(20000) ? 0 : 3;
     }
-    ChildBoard* board = argc > 3 ? ChildBoard::map(argv[3], false) : nullptr;
+    ChildBoard* board = argc > 3 ? ChildBoard::map(argv[3]) : nullptr;
     if (mode == "burst" && argc == 7 && board != nullptr) {
         return burst(*board, number(4), std::atoi(argv[5]), argv[6]);
     }
     if (mode == "fork" && argc == 9 && board != nullptr) {
-        return forkUnderLoad(*board, number(4), number(5), std::atoi(argv[6]), number(7), number(8));
+        return forkUnderLoad(*board, number(4), std::atoi(argv[5]), number(6), number(7), number(8));
     }
     std::fprintf(stderr, "usage: %s send|drain|burst|fork DEVICE ... (see its source)\n", argv[0]);
     return 2;

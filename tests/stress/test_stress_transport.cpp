@@ -1,7 +1,4 @@
-// The transport under load and faults, in one process: a burst of eight producers, a recorder that
-// stalls for seconds, a device that goes away and comes back, record copies that cannot be
-// allocated, and the time an entry call takes while the writer retries an absent device. Every run
-// ends with the same books (Ledger.h).
+// The transport under load and faults, in one process (the scenarios: README.md).
 #include <xob/GXob.h>
 
 #include "Ledger.h"
@@ -17,170 +14,107 @@
 using namespace xobtest;
 using std::chrono::microseconds;
 using std::chrono::milliseconds;
-using std::chrono::seconds;
 
 namespace {
 
-constexpr std::uint32_t kUnlimited = kSequences;
-
-// The writer's one-second pause between open attempts, shortened to 20 ms: a five-second outage
-// then costs whole records (30 attempts each) without a minute of waiting.
+// Open attempts 20 ms apart instead of a second: an outage of seconds costs whole records (30 attempts).
 void shortRetrySleep(unsigned) { std::this_thread::sleep_for(milliseconds(20)); }
 
-// Refuses the copy of about one record in sixteen, chosen by its tag, and notes the first refused
-// sequence number of each producer.
-std::mutex g_refusedMutex;
-std::map<std::uint8_t, std::uint32_t> g_firstRefused;
 std::atomic<unsigned> g_refusals{0};
-void* flakyAllocation(std::size_t size) {
-    const std::uint32_t tag = sendingTag();
-    std::uint8_t id = 0;
-    std::uint32_t sequence = 0;
-    if ((tag * 0x9E3779B1u) >> 28 != 7u || !splitTag(tag, id, sequence)) return std::malloc(size);
-    std::lock_guard<std::mutex> lock(g_refusedMutex);
-    g_firstRefused.emplace(id, sequence);
+void* refuseEverySixteenth(std::size_t size) {  // the copy of each producer's records 7, 23, 39, ...
+    if (sendingSequence() == kSequences || sendingSequence() % 16 != 7) return std::malloc(size);
     ++g_refusals;
     return nullptr;
 }
 
-// The device stand-in's FIFO renamed away from its path and back, as a recorder that goes away and
-// comes back: its reader and the library's open descriptors keep working meanwhile.
-struct DeviceOutage {
-    explicit DeviceOutage(std::string path) : path(std::move(path)) {
-        EXPECT_EQ(std::rename(this->path.c_str(), (this->path + ".away").c_str()), 0);
-    }
-    ~DeviceOutage() { EXPECT_EQ(std::rename((path + ".away").c_str(), path.c_str()), 0); }
-    const std::string path;
-};
+// The FIFO renamed away and back: its reader and the library's open descriptors keep working meanwhile.
+void moveDevice(const std::string& path, bool away) {
+    const std::string there = path + ".away";
+    EXPECT_EQ(away ? std::rename(path.c_str(), there.c_str()) : std::rename(there.c_str(), path.c_str()), 0);
+}
 
 class Stress : public testing::Test {
 protected:
-    static void SetUpTestSuite() { startWatchdog(seconds(3600)); }
-    void SetUp() override {
-        XOB_REQUIRE_SYSLOG();
-        device.reset(new DeviceStandIn);
-        ledger.reset(new Ledger(*device));
-        SyslogCapture::instance().clear();
-        start = std::chrono::steady_clock::now();
-    }
-    void TearDown() override {
-        xob::seams::setSleepHook(nullptr);
-        ledger.reset();
-        device.reset();
-    }
-    // Books the producers' counts, waits for everything to arrive and be logged, prints the figures
-    // and checks the books. Records neither delivered nor reported: those given up after 30 open
-    // attempts, and one for each system-log line the library could not send.
-    Tally close(const char* scenario, Producers& producers, const std::string& extra = "",
-                std::uint64_t defectiveAllowed = 0) {
-        producers.stop();
+    void SetUp() override { XOB_REQUIRE_SYSLOG(); }
+    void TearDown() override { xob::seams::setSleepHook(nullptr); }
+    Books close(const char* scenario, Producers& producers, const std::string& extra = "", std::uint64_t defects = 0) {
+        producers.stop = true;
         producers.join();
-        ledger->sent(producers);
-        log = ledger->close(device->path());
-        const Tally tally = ledger->tally();
-        const std::uint64_t unnamed = log.count["open"] / 30;
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        printFigures(scenario, tally, seconds, extra, std::min(tally.unaccounted, unnamed + log.linesLost));
-        expectAccounted(tally, unnamed + log.linesLost);
-        expectNoOtherReports(log, defectiveAllowed);
-        return tally;
+        Books books = ledger.close(device.path(), counts);
+        expectBalanced(scenario, books, extra, defects);
+        return books;
     }
-    // True when some record of each producer sent at or after `from` arrived.
-    bool arrivedFrom(const std::vector<std::uint32_t>& from) {
-        for (std::size_t i = 0; i < from.size(); ++i) {
-            const std::vector<std::uint32_t> arrivals = ledger->arrivals(static_cast<std::uint8_t>(1 + i));
-            if (std::none_of(arrivals.begin(), arrivals.end(), [&](std::uint32_t s) { return s >= from[i]; })) return false;
-        }
-        return true;
+    static std::uint32_t afterLastArrival(Books& books) {  // of producer 1, whose records arrive in order
+        return books.arrivals[1].empty() ? 0 : books.arrivals[1].back() + 1;
     }
 
-    std::unique_ptr<DeviceStandIn> device;
-    std::unique_ptr<Ledger> ledger;
-    LogReport log;
-    std::chrono::steady_clock::time_point start;
+    ProducerCount counts[256];
+    DeviceStandIn device;
+    Ledger ledger{device};
 };
 
-// Eight producers at full speed, the recorder reading at full speed.
 TEST_F(Stress, BurstOfEightProducersIsDeliveredOrReportedRecordByRecord) {
-    const std::uint32_t each = pick(100000, 100000, 10000, 10000);
-    Producers producers(1, 8, each, microseconds(0));
+    Producers producers(1, 8, pick(100000, 100000, 10000, 10000), microseconds(0), counts);
     producers.join();
-    const Tally tally = close("burst", producers);
-    EXPECT_EQ(tally.sent, 8u * each);
-    EXPECT_EQ(log.count["exiting"] + log.count["mutex"] + log.count["open"], 0u);
+    Books books = close("burst", producers);
+    EXPECT_EQ(books.reports["exiting"] + books.reports["mutex"] + books.reports["open"], 0u);
 }
 
-// The recorder stops reading for seconds at a time: the FIFO fills, the writer blocks in write(),
-// the ring fills, and every entry refused meanwhile is reported; delivery resumes after each stall.
 TEST_F(Stress, SlowRecorderFillsTheRingAndTheQueueFullReportsAccountForTheGap) {
-    std::vector<std::uint32_t> afterLastStall;
-    Producers producers(1, 4, kUnlimited, microseconds(pick(300, 300, 1000, 2000)));
+    std::uint32_t lastStall = 0;
+    Producers producers(1, 4, kSequences, microseconds(pick(300, 300, 1000, 2000)), counts);
     for (unsigned i = 0; i < pick(6, 2, 2, 1); ++i) {
-        device->pause(true);
+        device.pause(true);
         std::this_thread::sleep_for(milliseconds(2000));
-        afterLastStall = producers.positions();
-        device->pause(false);
+        lastStall = counts[1].attempted;
+        device.pause(false);
         std::this_thread::sleep_for(milliseconds(pick(1000, 500, 1000, 1000)));
     }
-    const Tally tally = close("slow-recorder", producers);
-    EXPECT_GT(log.count["full"], 0u) << "the stalls never filled the ring";
-    EXPECT_EQ(tally.lost, log.count["full"]);
-    EXPECT_TRUE(arrivedFrom(afterLastStall)) << "delivery did not resume after the last stall";
+    Books books = close("slow-recorder", producers);
+    EXPECT_GT(books.reports["full"], 0u) << "the stalls never filled the ring";
+    EXPECT_EQ(books.lost, books.reports["full"]);
+    EXPECT_GT(afterLastArrival(books), lastStall) << "delivery did not resume after the last stall";
 }
 
-// The device disappears for five seconds and comes back. The writer gives a record up after 30
-// open attempts: records given up = open-failure reports / 30 (the record whose retries the
-// device's return ended has fewer).
 TEST_F(Stress, DeviceGoneAndBackIsRetriedReportedAndResumedWithoutDuplicates) {
     xob::seams::setSleepHook(&shortRetrySleep);
-    std::vector<std::uint32_t> atReturn;
-    Producers producers(1, 4, kUnlimited, microseconds(pick(1000, 1000, 2000, 4000)));
+    Producers producers(1, 4, kSequences, microseconds(pick(1000, 1000, 2000, 4000)), counts);
     std::this_thread::sleep_for(milliseconds(pick(2000, 1000, 1000, 1000)));
-    {
-        DeviceOutage outage(device->path());
-        std::this_thread::sleep_for(seconds(5));
-        atReturn = producers.positions();
-    }
+    moveDevice(device.path(), true);
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    const std::uint32_t atReturn = counts[1].attempted;
+    moveDevice(device.path(), false);
     std::this_thread::sleep_for(milliseconds(pick(3000, 1500, 2000, 2000)));
-    const Tally tally = close("device-gone", producers);
-    const std::uint64_t givenUp = log.count["open"] / 30;
-    EXPECT_GE(givenUp, 1u) << "the outage should have cost whole records";
-    EXPECT_GE(tally.unaccounted, givenUp);
-    EXPECT_EQ(tally.unaccountedReturned, tally.unaccounted);
-    EXPECT_TRUE(arrivedFrom(atReturn)) << "delivery did not resume by itself";
+    Books books = close("device-gone", producers);
+    EXPECT_GE(books.reports["open"] / 30, 1u) << "the outage should have cost whole records";
+    EXPECT_GE(books.missing, books.reports["open"] / 30);
+    EXPECT_GT(afterLastArrival(books), atReturn) << "delivery did not resume by itself";
 }
 
-// Now and then the copy of a record cannot be allocated: each refused record is reported and the
-// others keep flowing. A refused record still starts a writer when none runs; that writer finds the
-// ring empty ("Element defective").
+// A refused record still starts a writer when none runs, which finds the ring empty ("Element defective").
 TEST_F(Stress, FailedAllocationsAreReportedAndDeliveryGoesOn) {
-    g_firstRefused.clear();
     g_refusals = 0;
-    xob::seams::setAllocationHook(&flakyAllocation);
-    Producers producers(1, 4, pick(50000, 10000, 2000, 2000), microseconds(pick(20, 20, 100, 200)));
+    xob::seams::setAllocationHook(&refuseEverySixteenth);
+    Producers producers(1, 4, pick(50000, 10000, 2000, 2000), microseconds(pick(20, 20, 100, 200)), counts);
     producers.join();
-    xob::seams::setAllocationHook(nullptr);  // before the ledger's own record
-    close("allocation", producers, "refused-copies=" + std::to_string(g_refusals), g_refusals);
-    ASSERT_GT(g_refusals, 0u);
-    std::vector<std::uint32_t> afterRefusal(4, 0);
-    for (const auto& first : g_firstRefused) afterRefusal[first.first - 1u] = first.second + 1;
-    EXPECT_TRUE(arrivedFrom(afterRefusal)) << "delivery did not go on after a refused copy";
+    xob::seams::setAllocationHook(nullptr);
+    Books books = close("allocation", producers, "refused-copies=" + std::to_string(g_refusals), g_refusals);
+    EXPECT_GT(g_refusals, 0u);
+    EXPECT_GT(afterLastArrival(books), 8u) << "delivery did not go on after a refused copy";
 }
 
-// The device is absent and the writer retries it once a second (the real pause); entry calls keep
-// returning at once: none waits for a retry. The slowest call is printed.
 TEST_F(Stress, CallerNeverWaitsWhileTheWriterRetriesAnAbsentDevice) {
-    std::unique_ptr<DeviceOutage> outage(new DeviceOutage(device->path()));
-    Producers producers(1, 4, kUnlimited, microseconds(50));
-    std::this_thread::sleep_for(milliseconds(pick(10000, 2500, 2500, 2500)));  // two retries at least
-    producers.stop();
+    moveDevice(device.path(), true);
+    Producers producers(1, 4, kSequences, microseconds(50), counts);
+    std::this_thread::sleep_for(milliseconds(pick(10000, 2500, 2500, 2500)));  // two one-second retries at least
+    producers.stop = true;
     producers.join();
-    outage.reset();
+    moveDevice(device.path(), false);
     const std::int64_t slowest = std::max_element(producers.slowestNs.begin(), producers.slowestNs.end())->load();
-    const Tally tally = close("caller-timing", producers, "slowest-us=" + std::to_string(slowest / 1000));
-    EXPECT_GE(log.count["open"] + log.linesLost, 2u) << "the writer should have been retrying during the calls";
+    Books books = close("caller-timing", producers, "slowest-us=" + std::to_string(slowest / 1000));
+    EXPECT_GE(books.reports["open"] + books.reports["lines lost"], 2u) << "the writer should have been retrying";
     EXPECT_LT(slowest, 500000000) << "an entry call waited for the writer";
-    EXPECT_EQ(tally.delivered, 120u) << "the ring's 120 records arrive once the device is back";
+    EXPECT_EQ(books.delivered, 120u) << "the ring's 120 records arrive once the device is back";
 }
 
 }  // namespace
