@@ -24,7 +24,7 @@ struct Case {
 class UnderLoad : public testing::TestWithParam<Case> {};
 
 std::string nameOf(const Case& param) {
-    return std::string(param.mode) + param.how + (param.deviceThere ? "Device" : "Absent");
+    return std::string(param.mode) + "_" + param.how + (param.deviceThere ? "_device" : "_absent");
 }
 
 TEST_P(UnderLoad, EndsPromptlyCleanlyAndAccountsForEveryEntry) {
