@@ -12,19 +12,10 @@
 //       PRODUCERS threads send EACH entries while CHILDREN processes are forked one after another;
 //       child c sends CHILD_EACH entries as producer 100 + c and exits (4: not every child ended well)
 // BOARD is the file of counts (ChildBoard) that the test reads afterwards.
-#include "Eventually.h"
 #include "Ledger.h"
+#include "TestKit.h"
 #include "channel/RecordBuilder.h"
 #include "platform/Seams.h"
-
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
-#include <vector>
 
 using namespace xobtest;
 

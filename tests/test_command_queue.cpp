@@ -1,13 +1,8 @@
 // The 120-slot ring: empty and full are told by the head slot, every slot is usable, and both
 // indexes wrap after slot 119.
-#include <xob/GXob.h>
+#include "TestKit.h"
 
 #include "platform/Seams.h"
-
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <string>
 
 namespace {
 

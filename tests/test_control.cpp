@@ -1,17 +1,10 @@
 // The direct control commands: their records on a real FIFO device, their result codes with the
 // device present, absent, writing short or gone, and the flush-ready wait on pipes.
-#include <xob/GXob.h>
+#include "TestKit.h"
 
-#include "DeviceStandIn.h"
 #include "platform/Seams.h"
 
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
 #include <pthread.h>
-#include <unistd.h>
 
 using xobtest::Bytes;
 

@@ -3,27 +3,13 @@
 // for an absent device, unloading the library under a running writer, fork() while the writer is
 // busy or other threads log, a recorder that dies under blocked writers, and a system log that is
 // stalled or absent.
-#include <xob/GXob.h>
+#include "TestKit.h"
 
-#include "ChildProcess.h"
-#include "DeviceStandIn.h"
-#include "Eventually.h"
 #include "ForkSupport.h"
-#include "SyslogCapture.h"
 #include "channel/RecordBuilder.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <csignal>
-#include <cstdio>
-#include <fcntl.h>
-#include <functional>
 #include <numeric>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace xobtest;
 

@@ -1,14 +1,8 @@
 // The command record's packing rules at their edges: texts like strncpy with their terminator, values
 // at unaligned offsets, nothing written past (or before) the payload, and the record builder's runs.
-#include <xob/GXob.h>
+#include "TestKit.h"
 
 #include "channel/RecordBuilder.h"
-#include "DeviceStandIn.h"
-
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <string>
 
 using xobtest::Bytes;
 using xobtest::operator+;

@@ -1,22 +1,9 @@
 // The queue transport against a real FIFO device: delivery order, one write per record, the
 // on-demand writer thread, every loss reported, and what the library refuses to do to its host.
-#include <xob/GXob.h>
+#include "TestKit.h"
 
-#include "DeviceStandIn.h"
-#include "Eventually.h"
-#include "SyslogCapture.h"
 #include "channel/RecordBuilder.h"
 #include "platform/Seams.h"
-
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <fstream>
-#include <mutex>
-#include <sstream>
-#include <unistd.h>
 
 using namespace xobtest;
 

@@ -2,18 +2,11 @@
 // that record's offset, and decoding goes on with the next record. The cases (damage.cases) are
 // whole streams and the lines they must give, in order, well-formed records among them.
 #include "Decoder.h"
-#include "DeviceStandIn.h"
 #include "Format.h"
 #include "Golden.h"
+#include "TestKit.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <fstream>
 #include <ostream>
-#include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 

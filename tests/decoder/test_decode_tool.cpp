@@ -1,23 +1,11 @@
 // xob-decode as a diagnostic engineer runs it: selection, several sources, time, statistics, JSON
 // Lines that validate against the schema, --follow, and the exit status.
-#include "ChildProcess.h"
-#include "DeviceStandIn.h"
 #include "Golden.h"
-
-#include <gtest/gtest.h>
+#include "TestKit.h"
 
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
-#include <csignal>
-#include <cstdio>
-#include <fstream>
 #include <poll.h>
-#include <sstream>
-#include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 

@@ -1,13 +1,8 @@
 // What a diagnostic engineer reads: the aligned text line, the JSON object with its stable keys, and
 // the escaping of texts in both.
 #include "Decoder.h"
-#include "DeviceStandIn.h"
 #include "Format.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
+#include "TestKit.h"
 
 namespace {
 

@@ -8,13 +8,9 @@
 #include "Format.h"
 #include "Golden.h"
 
-#include <gtest/gtest.h>
+#include "TestKit.h"
 
-#include <fstream>
-#include <map>
 #include <set>
-#include <sstream>
-#include <string>
 
 namespace {
 

@@ -5,14 +5,10 @@
 // or list is its size unless the line gives "count".
 #include "Golden.h"
 
-#include <xob/GXob.h>
+#include "TestKit.h"
 
-#include <cstdlib>
-#include <map>
-#include <memory>
 #include <tuple>
 #include <type_traits>
-#include <utility>
 
 namespace xobtest {
 namespace {

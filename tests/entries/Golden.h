@@ -6,13 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cstdint>
-#include <cstdlib>
-#include <algorithm>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
+#include "TestKit.h"
 
 namespace xobtest {
 

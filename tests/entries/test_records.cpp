@@ -3,13 +3,7 @@
 // must be the line's record, or nothing where the line says "none".
 #include "Golden.h"
 
-#include "DeviceStandIn.h"
-
-#include <xob/GXob.h>
-
-#include <gtest/gtest.h>
-
-#include <string>
+#include "TestKit.h"
 
 namespace {
 

@@ -6,18 +6,10 @@
 #include <xob/XOBLogger.h>
 
 #include "Decoder.h"
-#include "DeviceStandIn.h"
-
-#include <gtest/gtest.h>
+#include "TestKit.h"
 
 #include <condition_variable>
-#include <functional>
-#include <mutex>
 #include <pthread.h>
-#include <sstream>
-#include <string>
-#include <utility>
-#include <vector>
 
 namespace loggertest {
 

@@ -2,7 +2,7 @@
 // only while the channel's level is below 2. Also the capped Latin-1 conversion of the base.
 #include "LoggerTestSupport.h"
 
-#include <functional>
+#include "TestKit.h"
 
 namespace {
 

@@ -5,14 +5,8 @@
 
 #include "platform/Seams.h"
 
-#include <algorithm>
+#include "TestKit.h"
 #include <array>
-#include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The map settings logger: which setting lands in which field, and when SendUpdate records.
 #include "LoggerTestSupport.h"
 
-#include <functional>
+#include "TestKit.h"
 
 using loggertest::as;
 using loggertest::Lines;

@@ -3,11 +3,8 @@
 // factory's exit case). Ticks are brought forward with Expedite instead of waiting five minutes.
 #include "LoggerTestSupport.h"
 
-#include <algorithm>
-#include <chrono>
+#include "TestKit.h"
 #include <future>
-#include <memory>
-#include <thread>
 
 using loggertest::Lines;
 

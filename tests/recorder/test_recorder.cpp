@@ -1,29 +1,12 @@
 // xob-recorder as a child process, as an integrator runs it all day: who owns the FIFO's path, what
 // a stop saves while producer processes write, a closed standard output, damaged input between good
 // records, rotation of the saved files, and the FIFO's mode.
-#include "ChildProcess.h"
-#include "DeviceStandIn.h"
-#include "Eventually.h"
+#include "TestKit.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <csignal>
-#include <cstdio>
-#include <fcntl.h>
-#include <fstream>
 #include <grp.h>
 #include <iterator>
 #include <poll.h>
 #include <pwd.h>
-#include <string>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <utility>
-#include <vector>
 
 namespace {
 

@@ -1,15 +1,11 @@
 // Processes that end (exit() on another thread, return from main) or fork under load, run as child
 // processes against the device stand-in (the scenarios: README.md).
-#include <xob/GXob.h>
+#include "TestKit.h"
 
 #include "ForkSupport.h"
 #include "Ledger.h"
-#include "SyslogCapture.h"
-
-#include <gtest/gtest.h>
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 using namespace xobtest;
 

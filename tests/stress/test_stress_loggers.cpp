@@ -1,15 +1,9 @@
 // The four navigation loggers from seven threads at once (as their classes allow), tracing on and the
 // TMC timer made to fire again and again: run under ThreadSanitizer too (README.md).
-#include <xob/GXob.h>
+#include "TestKit.h"
 #include <xob/XOBLogger.h>
 
-#include "Eventually.h"
 #include "Ledger.h"
-#include "SyslogCapture.h"
-
-#include <gtest/gtest.h>
-
-#include <functional>
 
 using namespace xobtest;
 

@@ -1,15 +1,8 @@
 // The transport under load and faults, in one process (the scenarios: README.md).
-#include <xob/GXob.h>
+#include "TestKit.h"
 
 #include "Ledger.h"
-#include "SyslogCapture.h"
 #include "platform/Seams.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <cstdio>
 
 using namespace xobtest;
 using std::chrono::microseconds;

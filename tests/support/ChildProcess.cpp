@@ -1,16 +1,7 @@
-#include "ChildProcess.h"
-#include "Eventually.h"
+#include "TestKit.h"
 
-#include <csignal>
-#include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <fstream>
 #include <spawn.h>
-#include <sstream>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 extern char** environ;
 

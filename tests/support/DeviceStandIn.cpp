@@ -1,16 +1,8 @@
-#include "DeviceStandIn.h"
-#include "Eventually.h"
-
-#include <xob/GXob.h>
+#include "TestKit.h"
 
 #include "platform/Seams.h"
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace xobtest {
 

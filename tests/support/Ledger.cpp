@@ -1,21 +1,11 @@
 #include "Ledger.h"
 
-#include "Eventually.h"
 #include "ForkSupport.h"
-#include "SyslogCapture.h"
+#include "TestKit.h"
 
-#include <xob/GXob.h>
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <iostream>
 #include <regex>
 #include <sys/mman.h>
-#include <unistd.h>
 
 namespace xobtest {
 

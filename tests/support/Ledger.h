@@ -4,14 +4,8 @@
 #ifndef XOBTEST_SUPPORT_LEDGER_H
 #define XOBTEST_SUPPORT_LEDGER_H
 
-#include "ChildProcess.h"
-#include "DeviceStandIn.h"
 #include "Decoder.h"
-
-#include <atomic>
-#include <map>
-#include <mutex>
-#include <thread>
+#include "TestKit.h"
 
 namespace xobtest {
 

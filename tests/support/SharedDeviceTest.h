@@ -3,9 +3,7 @@
 #ifndef XOB_TESTS_SHAREDDEVICETEST_H
 #define XOB_TESTS_SHAREDDEVICETEST_H
 
-#include "DeviceStandIn.h"
-
-#include <gtest/gtest.h>
+#include "TestKit.h"
 
 namespace xobtest {
 

@@ -1,20 +1,10 @@
-#include "SyslogCapture.h"
+#include "TestKit.h"
 
-#include "DeviceStandIn.h"
 #include "platform/Seams.h"
 
-#include <xob/GXob.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 namespace xobtest {
 

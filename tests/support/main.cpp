@@ -1,8 +1,6 @@
 // Test main of every test program: sets up the system-log capture (where the program asks for it)
 // before any thread exists, then runs the tests.
-#include "SyslogCapture.h"
-
-#include <gtest/gtest.h>
+#include "TestKit.h"
 
 int main(int argc, char** argv) {
 #ifdef XOBTEST_WANTS_SYSLOG

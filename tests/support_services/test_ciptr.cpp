@@ -1,6 +1,6 @@
 #include <xob/support/CIPtr.h>
 
-#include <gtest/gtest.h>
+#include "TestKit.h"
 
 namespace {
 

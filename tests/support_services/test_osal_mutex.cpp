@@ -1,10 +1,6 @@
 #include <xob/support/OsalMutex.h>
 
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <string>
-#include <vector>
+#include "TestKit.h"
 
 namespace {
 

@@ -1,10 +1,6 @@
-#include "Eventually.h"
+#include "TestKit.h"
 
 #include <xob/support/OsalTimer.h>
-
-#include <gtest/gtest.h>
-
-#include <atomic>
 
 namespace {
 

@@ -1,10 +1,8 @@
 #include <xob/support/SDString.h>
 
-#include <gtest/gtest.h>
+#include "TestKit.h"
 
 #include <climits>
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -1,14 +1,8 @@
-#include "Eventually.h"
+#include "TestKit.h"
 
 #include <xob/support/TimerCtrl.h>
 
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <functional>
 #include <future>
-#include <thread>
 
 namespace {
 

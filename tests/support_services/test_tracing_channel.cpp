@@ -1,11 +1,6 @@
 #include <xob/support/TracingChannel.h>
 
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <string>
-#include <thread>
-#include <vector>
+#include "TestKit.h"
 
 namespace {
 
