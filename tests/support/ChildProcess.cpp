@@ -1,43 +1,28 @@
 #include "TestKit.h"
 
-#include <ctime>
 #include <spawn.h>
 
 extern char** environ;
 
 namespace xobtest {
 
-std::uint64_t monotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1000000000u + static_cast<std::uint64_t>(now.tv_nsec);
+std::uint64_t monotonicNs() {  // the steady clock is CLOCK_MONOTONIC
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 pid_t startChild(std::vector<std::string> arguments, const std::string& errorPath,
                  const std::vector<std::string>& environment, int outFd) {
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-        argv.push_back(&argument[0]);
-    }
+    std::vector<char*> argv, envp;
+    for (std::string& argument : arguments) argv.push_back(&argument[0]);
     argv.push_back(nullptr);
     std::vector<std::string> variables(environment);
-    std::vector<char*> envp;
-    for (std::string& variable : variables) {
-        envp.push_back(&variable[0]);
-    }
+    for (std::string& variable : variables) envp.push_back(&variable[0]);
     // An inherited variable that `environment` overrides is left out: where both are there, which
     // one a program sees differs (glibc takes the first, qemu-user's loader keeps the last).
-    const auto overridden = [&environment](const char* variable) {
-        for (const std::string& override : environment) {
-            const std::size_t name = override.find('=') + 1;
-            if (std::strncmp(variable, override.c_str(), name) == 0) {
-                return true;
-            }
-        }
-        return false;
-    };
     for (char** inherited = environ; *inherited != nullptr; ++inherited) {
-        if (!overridden(*inherited)) {
+        if (std::none_of(environment.begin(), environment.end(), [inherited](const std::string& variable) {
+                return std::strncmp(*inherited, variable.c_str(), variable.find('=') + 1) == 0;
+            })) {
             envp.push_back(*inherited);
         }
     }
@@ -45,12 +30,9 @@ pid_t startChild(std::vector<std::string> arguments, const std::string& errorPat
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!errorPath.empty()) {
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     }
-    if (outFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    }
+    if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
@@ -80,12 +62,7 @@ ChildRun finishChild(pid_t pid, std::chrono::milliseconds limit, const std::stri
     run.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     run.exited = WIFEXITED(status);
     run.status = run.exited ? WEXITSTATUS(status) : -1;
-    if (!errorPath.empty()) {
-        std::ifstream in(errorPath);
-        std::stringstream text;
-        text << in.rdbuf();
-        run.errors += text.str();
-    }
+    run.errors += errorPath.empty() ? "" : readFile(errorPath);
     return run;
 }
 

@@ -2,17 +2,21 @@
 
 #include "platform/Seams.h"
 
+#include <iterator>
 #include <stdexcept>
 
 namespace xobtest {
 
 std::string makeTempDir() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/xobtest.XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("cannot create a temporary directory");
-    return buffer.data();
+    std::string path = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/xobtest.XXXXXX";
+    if (mkdtemp(&path[0]) == nullptr) throw std::runtime_error("cannot create a temporary directory");
+    return path;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 bool waitForWriterIdle(int timeoutMs) {
@@ -53,9 +57,7 @@ void DeviceStandIn::pause(bool paused) { m_paused = paused; }
 
 bool DeviceStandIn::next(Bytes& record, int timeoutMs) {
     std::vector<Bytes> taken = take(1, timeoutMs);
-    if (taken.empty()) return false;
-    record = std::move(taken[0]);
-    return true;
+    return !taken.empty() && (record = std::move(taken[0]), true);
 }
 
 std::vector<Bytes> DeviceStandIn::take(std::size_t count, int timeoutMs) {
@@ -74,26 +76,18 @@ std::size_t DeviceStandIn::pending() {
     return m_records.size();
 }
 
+// Byte `n` (0: the lowest) of a value.
+constexpr std::uint8_t byte(std::uint64_t value, int n) { return static_cast<std::uint8_t>(value >> 8 * n); }
+
 Bytes logEntry(std::uint16_t functionId, std::uint32_t time, const Bytes& payload) {
     const std::size_t length = payload.size() + 10;
-    Bytes record = {static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8), 0, 0, 8, 0,
-                    static_cast<std::uint8_t>(functionId), static_cast<std::uint8_t>(functionId >> 8),
-                    static_cast<std::uint8_t>(time), static_cast<std::uint8_t>(time >> 8),
-                    static_cast<std::uint8_t>(time >> 16), static_cast<std::uint8_t>(time >> 24)};
-    record.insert(record.end(), payload.begin(), payload.end());
-    return record;
+    return Bytes{byte(length, 0), byte(length, 1), 0, 0, 8, 0, byte(functionId, 0), byte(functionId, 1),
+                 byte(time, 0), byte(time, 1), byte(time, 2), byte(time, 3)} + payload;
 }
 
-Bytes initFilesRecord(std::uint16_t filesOf) {
-    return {8, 0, 0, 0, 4, 0, 0x03, 0x05, static_cast<std::uint8_t>(filesOf),
-            static_cast<std::uint8_t>(filesOf >> 8)};
-}
+Bytes initFilesRecord(std::uint16_t filesOf) { return {8, 0, 0, 0, 4, 0, 0x03, 0x05, byte(filesOf, 0), byte(filesOf, 1)}; }
 
-Bytes textField(const char* text) {
-    Bytes bytes(text, text + std::strlen(text));
-    bytes.push_back(0);
-    return bytes;
-}
+Bytes textField(const char* text) { return Bytes(text, text + std::strlen(text) + 1); }
 
 Bytes operator+(Bytes left, const Bytes& right) {
     left.insert(left.end(), right.begin(), right.end());
@@ -101,8 +95,7 @@ Bytes operator+(Bytes left, const Bytes& right) {
 }
 
 std::uint32_t le32(const Bytes& bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16) |
-           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
 }
 
 std::string hex(const Bytes& bytes) {

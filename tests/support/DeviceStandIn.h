@@ -55,6 +55,7 @@ bool waitForWriterIdle(int timeoutMs = 5000);
 
 // A fresh directory under the system's temporary directory; removed by the caller.
 std::string makeTempDir();
+std::string readFile(const std::string& path);  // all of it ("" if it cannot be read)
 
 // The expected bytes of a log-entry record with the given function identifier, timestamp and
 // payload, and of a command-4 record.

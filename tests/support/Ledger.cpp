@@ -1,7 +1,6 @@
 #include "Ledger.h"
 
 #include "ForkSupport.h"
-#include "TestKit.h"
 
 #include <iostream>
 #include <regex>

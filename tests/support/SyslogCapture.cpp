@@ -3,7 +3,6 @@
 #include "platform/Seams.h"
 
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <sys/un.h>
 
 namespace xobtest {
@@ -41,8 +40,7 @@ void SyslogCapture::install() {
         self.m_socket = -1;
         return;
     }
-    // The receiver looks at m_stop between reads.
-    const timeval wake{0, 20000};
+    const timeval wake{0, 20000};  // the receiver looks at m_stop between reads
     setsockopt(self.m_socket, SOL_SOCKET, SO_RCVTIMEO, &wake, sizeof wake);
     setenv(xob::seams::kLogSocketVariable, self.m_path.c_str(), 1);
     self.m_receiver = std::thread([&self] { self.receive(); });
@@ -56,23 +54,17 @@ SyslogCapture::~SyslogCapture() {
     rmdir(m_dir.c_str());
 }
 
-void SyslogCapture::pause(bool paused) { m_paused = paused; }
-
 void SyslogCapture::receive() {
-    // "<PRI>name[pid]: message", perhaps with a time after the priority.
-    char datagram[4096];
-    while (!m_stop) {
+    char datagram[4096];  // "<PRI>name[pid]: message", perhaps with a time after the priority
+    for (ssize_t got; !m_stop;) {
         if (m_paused) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            continue;
+        } else if ((got = recv(m_socket, datagram, sizeof datagram, 0)) > 0) {  // else a time-out or a signal
+            const std::string line(datagram, static_cast<std::size_t>(got));
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_lines.push_back(line.find(": ") == std::string::npos ? line : line.substr(line.find(": ") + 2));
+            m_received.notify_all();
         }
-        const ssize_t got = recv(m_socket, datagram, sizeof datagram, 0);
-        if (got <= 0) continue;  // the wake-up time-out, or a signal
-        const std::string line(datagram, static_cast<std::size_t>(got));
-        const std::size_t at = line.find(": ");
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_lines.push_back(at == std::string::npos ? line : line.substr(at + 2));
-        m_received.notify_all();
     }
 }
 
@@ -91,15 +83,13 @@ bool SyslogCapture::isSettleLine(const std::string& line) {
 std::size_t SyslogCapture::settle() {
     if (!available()) return 0;
     const int first = m_markers + 1;
-    bool seen = false;
-    for (int attempt = 0; attempt < 600 && !seen; ++attempt) {
+    for (bool seen = false; !seen && m_markers - first < 600;) {
         SClientToDevXob record{};
         record.functionId = 0x7FF;
         GXob::writeToXob(&record, -++m_markers, false, 0, EDevXob_LogEntry);
         seen = countStartingWith(markerLine(-m_markers), 1, 100) == 1;
     }
-    std::size_t lost = 0;
-    std::size_t markersSeen = 0;
+    std::size_t lost = 0, markersLost = static_cast<std::size_t>(m_markers - first + 1);
     std::lock_guard<std::mutex> lock(m_mutex);
     for (const std::string& line : m_lines) {
         unsigned count = 0;
@@ -107,10 +97,9 @@ std::size_t SyslogCapture::settle() {
         if (line.find(kLinesLost) != std::string::npos && std::sscanf(line.c_str(), "XOB: %u", &count) == 1) {
             lost += count;
         } else if (std::sscanf(line.c_str(), kMarker, &length) == 1 && -length >= first && -length <= m_markers) {
-            ++markersSeen;
+            --markersLost;
         }
     }
-    const std::size_t markersLost = static_cast<std::size_t>(m_markers - first + 1) - markersSeen;
     return lost - std::min(lost, markersLost);
 }
 
@@ -121,11 +110,9 @@ std::vector<std::string> SyslogCapture::lines() {
 
 std::size_t SyslogCapture::countStartingWith(const std::string& prefix, std::size_t expected, int timeoutMs) {
     const auto count = [&] {
-        std::size_t n = 0;
-        for (const std::string& line : m_lines) {
-            n += line.compare(0, prefix.size(), prefix) == 0 ? 1 : 0;
-        }
-        return n;
+        return static_cast<std::size_t>(std::count_if(m_lines.begin(), m_lines.end(), [&](const std::string& line) {
+            return line.compare(0, prefix.size(), prefix) == 0;
+        }));
     };
     std::unique_lock<std::mutex> lock(m_mutex);
     m_received.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return count() >= expected; });

@@ -16,9 +16,9 @@ namespace xobtest {
 
 class SyslogCapture {
 public:
-    // Sets up the socket; call from main() before any thread starts.
-    static void install();
+    static void install();  // sets up the socket; call from main() before any thread starts
     static SyslogCapture& instance();
+    ~SyslogCapture();
 
     bool available() const { return m_socket >= 0; }
     const std::string& unavailableReason() const { return m_reason; }
@@ -29,27 +29,21 @@ public:
     // system-log lines were lost"), less the markers among them.
     std::size_t settle();
     static bool isSettleLine(const std::string& line);  // the markers of settle(), and counts of lost lines
-    // The message texts (without priority, time and program name) received so far.
-    std::vector<std::string> lines();
+    std::vector<std::string> lines();  // the message texts (no priority, time, program name) so far
     // How many received lines start with `prefix`, after waiting up to `timeoutMs` for `expected`.
     std::size_t countStartingWith(const std::string& prefix, std::size_t expected = 0, int timeoutMs = 2000);
-    void pause(bool paused);  // nothing is read meanwhile: the queue fills up as behind a stalled reader
-
-    ~SyslogCapture();
+    void pause(bool paused) { m_paused = paused; }  // reads nothing meanwhile, as a stalled log reader
 
 private:
     SyslogCapture() = default;
     void receive();
 
     int m_socket = -1;
-    std::string m_dir;
-    std::string m_path;
-    std::string m_reason;
+    std::string m_dir, m_path, m_reason;
     // Like a log reader, a thread reads the socket all the time: a datagram socket holds only a few
     // messages, and the library drops (and counts) lines once it is full.
     std::thread m_receiver;
-    std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_paused{false};
+    std::atomic<bool> m_stop{false}, m_paused{false};
     std::mutex m_mutex;
     std::condition_variable m_received;
     std::vector<std::string> m_lines;
@@ -58,12 +52,10 @@ private:
 
 }  // namespace xobtest
 
-#define XOB_REQUIRE_SYSLOG()                                                                  \
-    do {                                                                                      \
-        if (!::xobtest::SyslogCapture::instance().available()) {                              \
-            GTEST_SKIP() << "system log capture unavailable: "                               \
-                         << ::xobtest::SyslogCapture::instance().unavailableReason();        \
-        }                                                                                     \
+#define XOB_REQUIRE_SYSLOG()                                                                                    \
+    do {                                                                                                        \
+        const ::xobtest::SyslogCapture& capture_ = ::xobtest::SyslogCapture::instance();                        \
+        if (!capture_.available()) GTEST_SKIP() << "no system log capture: " << capture_.unavailableReason(); \
     } while (0)
 
 #endif
