@@ -2,29 +2,18 @@
 // only while the channel's level is below 2. Also the capped Latin-1 conversion of the base.
 #include "LoggerTestSupport.h"
 
-#include "TestKit.h"
-
-namespace {
-
-using loggertest::as;
+using namespace loggertest;
 
 struct Loggers {
-    explicit Loggers(osal::Mutex& mutex) : nav(mutex), map(mutex), rg(mutex), sensor(mutex) {}
     XOBLoggerNav nav;
-    XOBLoggerMap map;
     XOBLoggerRG rg;
     XOBLoggerSensor sensor;
 };
 
-struct OperationCase {
-    std::function<void(Loggers&)> call;
-    loggertest::Lines entries;
-    const char* operation;  // of the trace line "<operation>: update <first entry's name>"; null: none
-};
-
 const unsigned char kSensorBytes[] = {'a', 'b', 0, 'c'};
 
-const OperationCase kOperations[] = {
+// The operation of the trace line "<operation>: update <first entry's name>"; null: none.
+const struct { std::function<void(Loggers&)> call; Lines entries; const char* operation; } kOperations[] = {
     {[](Loggers& l) { l.rg.Nav_Error_ReportError("boom"); }, {"Nav_Error_ReportError_LogEntry text=boom"}, nullptr},
     {[](Loggers& l) { l.nav.Nav_SWDL_Check("Navigation", "/fs/usb0", "nav.pkg"); },
      {"Nav_SWDL_Check component=1 path=/fs/usb0|nav.pkg"}, "Nav_SWDL_Check"},
@@ -58,20 +47,18 @@ const OperationCase kOperations[] = {
      {"Nav_StopRGHDU_LogEntry reason=254"}, "RouteGuidanceStopped"},
 };
 
-class LoggerOperations : public loggertest::LoggerSuite {};
+struct LoggerOperations : LoggerSuite {};
 
 TEST_F(LoggerOperations, EachRecordsItsEntryAndTracesOnlyBelowLevelTwo) {
-    for (const OperationCase& c : kOperations) {
+    for (const auto& c : kOperations) {
         for (short level : {0, 1, 2}) {
             SCOPED_TRACE(c.entries.front() + " at channel level " + std::to_string(level));
-            Loggers loggers(m_shared);
-            loggertest::TraceCapture trace(level);
+            Loggers loggers{XOBLoggerNav(m_shared), XOBLoggerRG(m_shared), XOBLoggerSensor(m_shared)};
+            TraceCapture trace(level);
             c.call(loggers);
             EXPECT_EQ(entriesSoFar(), c.entries);
-            const std::string entry = c.entries.front().substr(0, c.entries.front().find(' '));
-            EXPECT_EQ(trace.take(), c.operation != nullptr && level < 2
-                                        ? loggertest::Lines{loggertest::traceLine(c.operation, "update " + entry)}
-                                        : loggertest::Lines{});
+            const std::string update = "update " + c.entries.front().substr(0, c.entries.front().find(' '));
+            EXPECT_EQ(trace.take(), c.operation && level < 2 ? Lines{traceLine(c.operation, update)} : Lines{});
         }
     }
 }
@@ -92,5 +79,3 @@ TEST(ToCappedLatin1, CutsOnlyTextsLongerThanCapPlusOne) {
         EXPECT_EQ(Converter::ToCappedLatin1(c[0].c_str(), std::stoi(c[1])).GetConstData(), c[2]) << c[0] << " " << c[1];
     }
 }
-
-}  // namespace
