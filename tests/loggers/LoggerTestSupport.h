@@ -15,8 +15,6 @@ namespace loggertest {
 
 using Lines = std::vector<std::string>;
 
-// An enumerator of the loggers' types from any number, also one it does not name.
-template <typename Enum> Enum as(int value) { return static_cast<Enum>(value); }
 inline void appendFields(std::string& out, const std::vector<xob::decoder::Field>& fields) {
     using Kind = xob::decoder::Value::Kind;
     for (const xob::decoder::Field& field : fields) {
@@ -25,9 +23,8 @@ inline void appendFields(std::string& out, const std::vector<xob::decoder::Field
             for (const auto& item : v.items) appendFields(out, item);
             continue;
         }
-        out += std::string(" ") + field.layout->name + "=" +
-               (v.kind == Kind::Signed ? std::to_string(v.s)
-                : v.kind == Kind::Text || v.kind == Kind::Char ? v.text : std::to_string(v.u));
+        out += std::string(" ") + field.layout->name + "=" + (v.kind == Kind::Signed ? std::to_string(v.s)
+               : v.kind == Kind::Text || v.kind == Kind::Char ? v.text : std::to_string(v.u));
     }
 }
 

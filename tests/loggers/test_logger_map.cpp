@@ -26,15 +26,13 @@ struct MapSettings : LoggerSuite {};
 TEST_F(MapSettings, EachSetterStoresItsFieldAndMarksAnUpdate) {
     const struct { std::function<void(XOBLoggerMap&)> set; const char* recorded; } setters[] = {
         {[](XOBLoggerMap& m) { m.SetZoomLevelMeters(-500); }, "zoomLevelMeters=-500"},
-        {[](XOBLoggerMap& m) { m.SetAutoZoomMode(as<AutoZoomMode>(0x105)); }, "autoZoomMode=5"},
-        {[](XOBLoggerMap& m) { m.SetDayNight(as<DayNightSetting>(0)); }, "dayNight=0"},
-        {[](XOBLoggerMap& m) { m.SetMapOrientation(MI_Instance0, as<MapOrientation>(4)); },
-         "mapOrientationInstance0=4"},
-        {[](XOBLoggerMap& m) { m.SetMapType(MI_Instance0, as<MapType>(6)); }, "mapTypeInstance0=6"},
-        {[](XOBLoggerMap& m) { m.SetMapOrientation(MI_Instance2, as<MapOrientation>(0)); },
-         "mapOrientationInstance2=0"},
-        {[](XOBLoggerMap& m) { m.SetMapType(MI_Instance2, as<MapType>(3)); }, "mapTypeInstance2=3"},
-        {[](XOBLoggerMap& m) { m.SetLandmarks2D(as<Landmarks2D>(-1)); }, "landmarks2D=255"},
+        {[](XOBLoggerMap& m) { m.SetAutoZoomMode(AutoZoomMode(0x105)); }, "autoZoomMode=5"},
+        {[](XOBLoggerMap& m) { m.SetDayNight(DayNightSetting(0)); }, "dayNight=0"},
+        {[](XOBLoggerMap& m) { m.SetMapOrientation(MI_Instance0, MapOrientation(4)); }, "mapOrientationInstance0=4"},
+        {[](XOBLoggerMap& m) { m.SetMapType(MI_Instance0, MapType(6)); }, "mapTypeInstance0=6"},
+        {[](XOBLoggerMap& m) { m.SetMapOrientation(MI_Instance2, MapOrientation(0)); }, "mapOrientationInstance2=0"},
+        {[](XOBLoggerMap& m) { m.SetMapType(MI_Instance2, MapType(3)); }, "mapTypeInstance2=3"},
+        {[](XOBLoggerMap& m) { m.SetLandmarks2D(Landmarks2D(-1)); }, "landmarks2D=255"},
         {[](XOBLoggerMap& m) { m.SetDrawRoutes(true); }, "drawRoutes=1"},
         {[](XOBLoggerMap& m) { m.SetHighwayMap(true); }, "highwayMap=1"},
         {[](XOBLoggerMap& m) { m.SetParkingMapViewMode(true); }, "parkingMapViewMode=1"},
@@ -62,9 +60,9 @@ TEST_F(MapSettings, OneEntryPerMarkedBatchAndResetKeepsTheValues) {
     TraceCapture trace;
     map.SendUpdate();
     // Instances other than 0 and 2 are ignored altogether.
-    map.SetMapType(as<MapInstance>(1), as<MapType>(3));
-    map.SetMapOrientation(as<MapInstance>(-1), as<MapOrientation>(0));
-    map.SetMapOrientation(as<MapInstance>(0x102), as<MapOrientation>(0));
+    map.SetMapType(MapInstance(1), MapType(3));
+    map.SetMapOrientation(MapInstance(-1), MapOrientation(0));
+    map.SetMapOrientation(MapInstance(0x102), MapOrientation(0));
     EXPECT_FALSE(map.NeedsUpdate());
     map.SendUpdate();
     EXPECT_EQ(trace.take(), Lines{});
@@ -75,7 +73,7 @@ TEST_F(MapSettings, OneEntryPerMarkedBatchAndResetKeepsTheValues) {
     map.SendUpdate();
     EXPECT_FALSE(map.NeedsUpdate());
     EXPECT_EQ(trace.take(), Lines{traceLine("SendUpdate", "update MapInfo_LogEntry")});
-    map.SetMapOrientation(MI_Instance2, as<MapOrientation>(0));
+    map.SetMapOrientation(MI_Instance2, MapOrientation(0));
     map.SendUpdate();
     map.SetLandmarks3D(true);
     map.ResetUpdate();

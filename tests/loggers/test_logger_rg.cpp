@@ -67,8 +67,7 @@ TEST_F(RouteGuidance, NamesInTheTraceAndNumbersInTheEntry) {
         {1, 2, "VGM_COMPLETE", "NSR_TmcRecalculationStart"}, {2, 3, "VGM_TRAFFIC", "Unknown NavStartReason value"},
         {3, -1, "VGM_OFF", "Unknown NavStartReason value"},
         {7, 0x10000, "Unknown VoiceGuidanceMode value", "Unknown NavStartReason value"},
-        {-2, 0, "Unknown VoiceGuidanceMode value", "NSR_ManualStart"},
-    };
+        {-2, 0, "Unknown VoiceGuidanceMode value", "NSR_ManualStart"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.modeName + std::string(" ") + c.reasonName);
         TraceCapture trace;

@@ -1,9 +1,7 @@
 // The TMC counts of the navigation status logger: one timer per batch of changes, one entry per
-// tick with the latest counts, and destruction while a tick runs (destruction while armed: see the
-// factory's exit case). Ticks are brought forward with Expedite instead of waiting five minutes.
+// tick with the latest counts (destruction while armed or while a tick runs: see the factory's exit
+// case). Ticks are brought forward with Expedite instead of waiting five minutes.
 #include "LoggerTestSupport.h"
-
-#include <future>
 
 using namespace loggertest;
 
@@ -23,15 +21,15 @@ Lines threadsMarked(const Lines& lines) {
 }
 
 struct TmcCounts : LoggerSuite {
-    TimerCtrl& controller() { return *TimerCtrl_GetInstance(); }
-    bool armed(XOBLoggerNav& nav) { return controller().IsRegistered(&nav); }
+    TimerCtrl& controller = *TimerCtrl_GetInstance();
+    bool armed(XOBLoggerNav& nav) { return controller.IsRegistered(&nav); }
 
     // Brings the tick forward and returns the entry it made, once the tick is over.
     std::string tick(XOBLoggerNav& nav) {
-        controller().Expedite();
+        controller.Expedite();
         xobtest::Bytes record;
         EXPECT_TRUE(s_device->next(record)) << "no entry after the tick";
-        controller().WaitWhileTicking(&nav);
+        controller.WaitWhileTicking(&nav);
         return decoded(record);
     }
 };
@@ -67,21 +65,4 @@ TEST_F(TmcCounts, OneTimerPerBatchAndTheTickRecordsTheLatestCounts) {
     EXPECT_EQ(tick(nav), tmcEntry("-1,2147483647"));
     const Lines lines = threadsMarked(trace.take());
     EXPECT_EQ(std::count(lines.begin(), lines.end(), kStartTimer), 2);
-}
-
-// A tick that has started when the logger is destroyed runs to its end on a live logger: the
-// destructor waits for it (its owner holds no logger mutex here).
-TEST_F(TmcCounts, DestructionWaitsForARunningTick) {
-    auto nav = std::make_unique<XOBLoggerNav>(m_shared);
-    TraceCapture gate(1, true);
-    nav->Traffic_TmcInfoHDU_LogEntry_SetMessageCount(3);
-    controller().Expedite();
-    gate.waitForTick();
-
-    std::future<void> destroyed = std::async(std::launch::async, [&nav] { nav.reset(); });
-    EXPECT_EQ(destroyed.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout)
-        << "the logger was destroyed under a running tick";
-    gate.release();
-    destroyed.wait();
-    EXPECT_EQ(entriesSoFar(), Lines{tmcEntry("3,0")});
 }

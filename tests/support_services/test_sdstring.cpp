@@ -16,8 +16,7 @@ TEST(SDString, DecodesUtf8AndReplacesEachIllFormedPartOnce) {
         {"\xED\xA0\x80", {R, R, R}},     // surrogate
         {"\xF4\x90\x80\x80", {R, R, R, R}},  // above U+10FFFF
         {"\xFF" "x", {R, U'x'}},         // invalid lead
-        {nullptr, {}},
-    };
+        {nullptr, {}}};
     for (const auto& c : cases) {
         const SDString text(c.utf8);
         std::vector<char32_t> decoded;

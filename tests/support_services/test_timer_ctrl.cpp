@@ -84,13 +84,11 @@ Client* s_leftRegistered[2];  // still reachable at exit, so no leak is reported
 
 TEST(TimerCtrl, ProcessEndsNormallyWithClientsStillRegistered) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            s_leftRegistered[0] = new Client(0, [](Client& self) { controller().Register(&self); });
-            s_leftRegistered[1] = new Client(3600000);
-            controller().Register(s_leftRegistered[0]);
-            controller().Register(s_leftRegistered[1]);
-            std::exit(eventually([] { return s_leftRegistered[0]->ticks >= 2; }) ? 0 : 3);
-        },
-        testing::ExitedWithCode(0), "");
+    EXPECT_EXIT({
+        s_leftRegistered[0] = new Client(0, [](Client& self) { controller().Register(&self); });
+        s_leftRegistered[1] = new Client(3600000);
+        controller().Register(s_leftRegistered[0]);
+        controller().Register(s_leftRegistered[1]);
+        std::exit(eventually([] { return s_leftRegistered[0]->ticks >= 2; }) ? 0 : 3);
+    }, testing::ExitedWithCode(0), "");
 }
