@@ -86,7 +86,7 @@ void exitWithArmedTimer(bool tickRunning) {
     std::exit(0);
 }
 
-TEST(LoggerFactory, ExitDestroysTheLoggersWithTheTimerArmedOrItsTickRunning) {
+TEST(LoggerFactory, RacingFirstCallersShareOneInstanceAndExitDestroysTheLoggersArmedOrTicking) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     for (const bool tickRunning : {false, true}) {
         EXPECT_EXIT(exitWithArmedTimer(tickRunning), testing::ExitedWithCode(0), "") << tickRunning;
