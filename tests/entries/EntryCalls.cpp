@@ -5,13 +5,10 @@
 // or list is its size unless the line gives "count".
 #include "Golden.h"
 
-#include "TestKit.h"
-
 #include <tuple>
 #include <type_traits>
 
 namespace xobtest {
-namespace {
 
 using namespace GXob;
 using Json = nlohmann::ordered_json;
@@ -27,17 +24,13 @@ struct Reader {
         wrong = wrong || next == args.end();
         return next == args.end() ? s_missing : (next++).value();
     }
-    template <typename T>
-    T number() {
+    template <typename T> T number() {
         if (size >= 0) {
-            const long long counted = next != args.end() && next.key() == "count" ? take().get<long long>() : size;
-            size = -1;
-            return static_cast<T>(counted);
+            const long long counted = std::exchange(size, -1);
+            return static_cast<T>(next != args.end() && next.key() == "count" ? take().get<long long>() : counted);
         }
         const Json& value = take();
-        if (value.is_string()) {
-            return static_cast<T>(value.get<std::string>()[0]);  // a character
-        }
+        if (value.is_string()) return static_cast<T>(value.get<std::string>()[0]);  // a character
         return value.is_boolean() ? static_cast<T>(value.get<bool>())
                : value.is_number_unsigned() ? static_cast<T>(value.get<unsigned long long>())
                                             : static_cast<T>(value.get<long long>());
@@ -47,47 +40,34 @@ struct Reader {
 // The next argument, as whatever number type it initializes.
 struct Next {
     Reader& r;
-    template <typename T>
-    operator T() const {
-        return r.number<T>();
-    }
+    template <typename T> operator T() const { return r.number<T>(); }
 };
 
-template <typename Item>
-Item item(Reader r);
-template <>
-SMediaListEntry item(Reader r) { return {Next{r}, Next{r}, Next{r}, Next{r}}; }
-template <>
-SXOBListEntry item(Reader r) { return {Next{r}, Next{r}, Next{r}}; }
-template <>
-SModuleInfo item(Reader r) { return {Next{r}, Next{r}, Next{r}, Next{r}}; }
-SMediaListEntry generated(unsigned i, SMediaListEntry*) {
-    return {static_cast<unsigned short>(0x1000 + i), 0xA0B0, 0x300u + i, -1 - static_cast<long long>(i)};
+// A list item or struct from the arguments in order, and the i-th of N distinct items.
+template <typename Item> Item item(Reader r);
+template <> SMediaListEntry item(Reader r) { return {Next{r}, Next{r}, Next{r}, Next{r}}; }
+template <> SXOBListEntry item(Reader r) { return {Next{r}, Next{r}, Next{r}}; }
+template <> SModuleInfo item(Reader r) { return {Next{r}, Next{r}, Next{r}, Next{r}}; }
+template <typename Item> Item generated(unsigned short i);
+template <> SMediaListEntry generated(unsigned short i) {
+    return {static_cast<unsigned short>(0x1000 + i), 0xA0B0, 0x300u + i, -1ll - i};
 }
-SXOBListEntry generated(unsigned i, SXOBListEntry*) {
-    return {0x1122334455660000ll + i, static_cast<unsigned short>(i), 0xC0DE};
-}
-SModuleInfo generated(unsigned i, SModuleInfo*) {
+template <> SXOBListEntry generated(unsigned short i) { return {0x1122334455660000ll + i, i, 0xC0DE}; }
+template <> SModuleInfo generated(unsigned short i) {
     return {0x0102030405060700ull + i, 0x100u + i, 0x280u + i, static_cast<unsigned char>(0x40 + i)};
 }
 
-template <typename T, typename = void>
-struct Arg {  // numbers
+template <typename T, typename = void> struct Arg {  // numbers
     T value;
     explicit Arg(Reader& r) : value(r.number<T>()) {}
     T get() const { return value; }
 };
-template <typename C>
-struct Arg<C*, std::enable_if_t<std::is_same<std::remove_const_t<C>, char>::value>> {
-    std::unique_ptr<std::string> text;
-    explicit Arg(Reader& r) {
-        const Json& value = r.take();
-        text.reset(value.is_null() ? nullptr : new std::string(value.get<std::string>()));
-    }
-    char* get() const { return text ? &(*text)[0] : nullptr; }
+template <typename C> struct Arg<C*, std::enable_if_t<std::is_same<std::remove_const_t<C>, char>::value>> {
+    Json text;  // or null
+    explicit Arg(Reader& r) : text(r.take()) {}
+    char* get() { return text.is_null() ? nullptr : &text.get_ref<std::string&>()[0]; }
 };
-template <>
-struct Arg<const void*> {
+template <> struct Arg<const void*> {
     const void* value;
     explicit Arg(Reader& r)
         : value(reinterpret_cast<const void*>(std::strtoull(r.take().get<std::string>().c_str(), nullptr, 16))) {}
@@ -105,21 +85,17 @@ struct Arg<C*, std::enable_if_t<std::is_same<std::remove_const_t<C>, unsigned ch
     }
     unsigned char* get() const { return bytes.get(); }
 };
-template <typename Item>
-struct Arg<const Item*, std::enable_if_t<std::is_class<Item>::value>> {
+template <typename Item> struct Arg<const Item*, std::enable_if_t<std::is_class<Item>::value>> {
     std::unique_ptr<std::vector<Item>> items;
     explicit Arg(Reader& r) {
         const Json& value = r.take();
         const std::size_t size = value.is_number() ? value.get<std::size_t>() : value.size();
         r.size = static_cast<long long>(size);
-        if (value.is_null()) {
-            return;
-        }
+        if (value.is_null()) return;
         items.reset(new std::vector<Item>);
         items->reserve(size);  // exactly: ASan sees over-reads
-        for (std::size_t i = 0; i < size; ++i) {
-            items->push_back(value.is_number() ? generated(static_cast<unsigned>(i), static_cast<Item*>(nullptr))
-                                               : item<Item>(Reader{value[i]}));
+        for (unsigned short i = 0; i < size; ++i) {
+            items->push_back(value.is_number() ? generated<Item>(i) : item<Item>(Reader{value[i]}));
         }
     }
     const Item* get() const { return items ? items->data() : nullptr; }
@@ -139,14 +115,10 @@ bool callWith(void (*entry)(P...) noexcept, const Json& args, int callerTime, st
     entry(std::get<I>(values).get()..., true, callerTime);
     return !r.wrong && r.next == args.end();
 }
-template <typename... P>
-constexpr std::size_t arguments(void (*)(P...) noexcept) {
-    return sizeof...(P) - 2;  // less (useCallerTime, callerTime)
+template <typename... P> bool callWith(void (*entry)(P...) noexcept, const Json& args, int callerTime) {
+    return callWith(entry, args, callerTime, std::make_index_sequence<sizeof...(P) - 2>());  // less the trailing pair
 }
-template <auto entry>
-bool call(const Json& args, int callerTime) {
-    return callWith(entry, args, callerTime, std::make_index_sequence<arguments(entry)>());
-}
+template <auto entry> bool call(const Json& args, int callerTime) { return callWith(entry, args, callerTime); }
 
 // The memory entries' argument in bytes, where a line gives the kibibytes their record keeps.
 Json inBytes(const Json& a) { return a.contains("kibibytes") ? Json{{"bytes", a["kibibytes"].get<unsigned long long>() * 1024}} : a; }
@@ -158,9 +130,7 @@ void setProfile(char* name, unsigned char value1, eWlanOpMode opMode, unsigned c
                 unsigned char value3, const char* text1, const char* text2, const char* text3, const char* text4, bool,
                 int callerTime) noexcept {
     std::string texts;
-    for (const char* text : {text1, text2, text3, text4}) {
-        texts += text != nullptr ? text + std::string(1, '\0') : "";
-    }
+    for (const char* text : {text1, text2, text3, text4}) texts += text != nullptr ? text + std::string(1, '\0') : "";
     WLAN_SetProfile_LogEntry(name, value1, opMode, value2, auth, enc, value3, text1 != nullptr ? &texts[0] : nullptr,
                              true, callerTime);
 }
@@ -206,15 +176,9 @@ const std::map<std::string, Call> s_calls = {
          MapInfo_LogEntry(a.contains("info") ? nullptr : &info, true, t);
          return r.next == a.end() || a.contains("info");
      }},
-    {"ONOFFHDU_LogEntry", [](const Json& a, int t) {  // an event or a text
-         return a.contains("event") ? call<static_cast<void (*)(OocXobEvent, bool, int) noexcept>(&ONOFFHDU_LogEntry)>(a, t)
-                                    : call<static_cast<void (*)(const char*, bool, int) noexcept>(&ONOFFHDU_LogEntry)>(a, t);
-     }},
+    {"ONOFFHDU_LogEntry", &call<static_cast<void (*)(const char*, bool, int) noexcept>(&ONOFFHDU_LogEntry)>},
+    {"ONOFFHDU_LogEntry(OocXobEvent)", &call<static_cast<void (*)(OocXobEvent, bool, int) noexcept>(&ONOFFHDU_LogEntry)>},
 };
-
-#undef E
-
-}  // namespace
 
 bool makeCall(const std::string& name, const nlohmann::ordered_json& args, int callerTime) {
     const auto entry = s_calls.find(name);

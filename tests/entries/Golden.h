@@ -8,6 +8,8 @@
 
 #include "TestKit.h"
 
+#include <regex>
+
 namespace xobtest {
 
 // The caller time of every golden call, so that the header's timestamp is known.
@@ -21,20 +23,6 @@ struct GoldenCase {
     bool records = false;    // false: "none", the call records nothing
     std::vector<std::uint8_t> bytes;
 };
-
-inline void expandRepeats(nlohmann::ordered_json& value) {
-    if (value.is_structured()) {
-        for (auto& item : value) {
-            expandRepeats(item);
-        }
-    } else if (value.is_string()) {
-        const std::string text = value.get<std::string>();
-        const std::size_t star = text.find('*');
-        if (star == 1 && text.size() > 2 && text.find_first_not_of("0123456789", 2) == std::string::npos) {
-            value = std::string(std::strtoul(text.c_str() + 2, nullptr, 10), text[0]);
-        }
-    }
-}
 
 // Hex digits, spaces between groups for reading; a group XX*N is N bytes XX.
 inline std::vector<std::uint8_t> hexBytes(const std::string& hex) {
@@ -53,26 +41,24 @@ inline std::vector<std::uint8_t> hexBytes(const std::string& hex) {
 // The cases of the file (none if it cannot be read); a line that does not read gives a case whose
 // call is empty.
 inline std::vector<GoldenCase> goldenCases(const char* path) {
+    static const std::regex repeat("\"(.)\\*([0-9]+)\"");  // a whole text "c*N"
     std::vector<GoldenCase> cases;
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
+        if (line.empty() || line[0] == '#') continue;
         GoldenCase c;
         c.line = line;
-        const std::size_t arrow = line.rfind("-> ");
-        const std::size_t json = line.find(' ');
+        const std::size_t arrow = line.rfind("-> "), json = line.find(' ');
         if (arrow != std::string::npos && json < arrow) {
             c.roundTrip = line[arrow - 1] == '<';
-            c.args = nlohmann::ordered_json::parse(line.substr(json, arrow - json - (c.roundTrip ? 1 : 0)), nullptr, false);
-            const std::string record = line.substr(arrow + 3);
-            c.records = record != "none";
-            c.bytes = c.records ? hexBytes(record) : std::vector<std::uint8_t>{};
-            if (!c.args.is_discarded()) {
-                c.call = line.substr(0, json);
-                expandRepeats(c.args);
+            std::string args = line.substr(json, arrow - json - (c.roundTrip ? 1 : 0));
+            for (std::smatch m; std::regex_search(args, m, repeat);) {
+                args.replace(m.position(), m.length(), '"' + std::string(std::stoul(m.str(2)), m.str(1)[0]) + '"');
             }
+            c.args = nlohmann::ordered_json::parse(args, nullptr, false);
+            c.records = line.substr(arrow + 3) != "none";
+            c.bytes = hexBytes(c.records ? line.substr(arrow + 3) : "");
+            c.call = c.args.is_discarded() ? "" : line.substr(0, json);
         }
         cases.push_back(c);
     }

@@ -3,26 +3,20 @@
 // must be the line's record, or nothing where the line says "none".
 #include "Golden.h"
 
-#include "TestKit.h"
-
-namespace {
+using namespace xobtest;
 
 TEST(GoldenRecords, EveryCallSendsExactlyItsRecord) {
-    const auto cases = xobtest::goldenCases(XOBTEST_GOLDEN_RECORDS);
+    const auto cases = goldenCases(XOBTEST_GOLDEN_RECORDS);
     ASSERT_GT(cases.size(), 100u);
-    xobtest::DeviceStandIn device;
+    DeviceStandIn device;
     int markerTime = 0x200000;  // a fresh one per call: a stray record of one call cannot pass for another's
-    for (const xobtest::GoldenCase& c : cases) {
+    for (const GoldenCase& c : cases) {
         SCOPED_TRACE(c.line);
-        EXPECT_TRUE(xobtest::makeCall(c.call, c.args, xobtest::kGoldenTime)) << "no such call, or arguments that do not fit it";
+        EXPECT_TRUE(makeCall(c.call, c.args, kGoldenTime)) << "no such call, or arguments that do not fit it";
         GXob::GoogleNav_StartRGHDU_LogEntry(true, ++markerTime);
-        const xobtest::Bytes marker = xobtest::logEntry(0x756, static_cast<std::uint32_t>(markerTime), {1});
+        const Bytes marker = logEntry(0x756, static_cast<std::uint32_t>(markerTime), {1});
         std::string received;
-        for (xobtest::Bytes record; device.next(record) && record != marker;) {
-            received += xobtest::hex(record) + "\n";
-        }
-        EXPECT_EQ(received, c.records ? xobtest::hex(c.bytes) + "\n" : "");
+        for (Bytes record; device.next(record) && record != marker;) received += hex(record) + "\n";
+        EXPECT_EQ(received, c.records ? hex(c.bytes) + "\n" : "");
     }
 }
-
-}  // namespace

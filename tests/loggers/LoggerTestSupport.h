@@ -15,11 +15,6 @@ namespace loggertest {
 
 using Lines = std::vector<std::string>;
 
-// An enumerator of the loggers' types from any number, also one it does not name.
-template <typename Enum>
-Enum as(int value) {
-    return static_cast<Enum>(value);
-}
 inline void appendFields(std::string& out, const std::vector<xob::decoder::Field>& fields) {
     using Kind = xob::decoder::Value::Kind;
     for (const xob::decoder::Field& field : fields) {
@@ -28,9 +23,8 @@ inline void appendFields(std::string& out, const std::vector<xob::decoder::Field
             for (const auto& item : v.items) appendFields(out, item);
             continue;
         }
-        out += std::string(" ") + field.layout->name + "=" +
-               (v.kind == Kind::Signed ? std::to_string(v.s)
-                : v.kind == Kind::Text || v.kind == Kind::Char ? v.text : std::to_string(v.u));
+        out += std::string(" ") + field.layout->name + "=" + (v.kind == Kind::Signed ? std::to_string(v.s)
+               : v.kind == Kind::Text || v.kind == Kind::Char ? v.text : std::to_string(v.u));
     }
 }
 
@@ -58,8 +52,7 @@ inline std::string traceLine(const std::string& operation, const std::string& me
 // Captures every line of the trace channel while it lives, the channel at `level`; lines at a
 // level other than 1 get the prefix "level N: ". With `holdTicks`, a TMC tick is held inside its
 // first trace line until release(), and `atTickEnd` runs at the tick's last line.
-class TraceCapture {
-public:
+struct TraceCapture {
     explicit TraceCapture(short level = 1, bool holdTicks = false, std::function<void()> atTickEnd = [] {})
         : m_released(!holdTicks), m_atTickEnd(std::move(atTickEnd)) {
         XOBLoggerBase::TraceChannel().SetSink([this](short lineLevel, const std::string& text) {
@@ -85,10 +78,6 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return std::exchange(m_lines, {});
     }
-    bool tickEntered() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_tickEntered;
-    }
     void waitForTick() {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_changed.wait(lock, [this] { return m_tickEntered; });
@@ -108,8 +97,7 @@ private:
 };
 
 // A suite with its own device stand-in and a logger mutex for the loggers the tests build.
-class LoggerSuite : public testing::Test {
-protected:
+struct LoggerSuite : testing::Test {
     static void SetUpTestSuite() { s_device = new xobtest::DeviceStandIn(); }
     static void TearDownTestSuite() { delete std::exchange(s_device, nullptr); }
 

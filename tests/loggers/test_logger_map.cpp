@@ -1,12 +1,8 @@
 // The map settings logger: which setting lands in which field, and when SendUpdate records.
 #include "LoggerTestSupport.h"
 
-#include "TestKit.h"
-
-using loggertest::as;
-using loggertest::Lines;
-
-namespace {
+using namespace loggertest;
+using namespace XOBLog;
 
 // The entry of a fresh logger with the settings `changes` ("name=value ...", in field order).
 std::string mapEntry(const std::string& changes = "") {
@@ -23,31 +19,20 @@ std::string mapEntry(const std::string& changes = "") {
     return entry;
 }
 
-class MapSettings : public loggertest::LoggerSuite {
-protected:
-    MapSettings() : m_map(m_shared) {}
-    XOBLoggerMap m_map;
-};
+struct MapSettings : LoggerSuite {};
 
-const XOBLog::MapInstance kInstance0 = XOBLog::MI_Instance0;
-const XOBLog::MapInstance kInstance2 = XOBLog::MI_Instance2;
 
 // Each setter alone marks an update, and its field is recorded with nothing else changed.
 TEST_F(MapSettings, EachSetterStoresItsFieldAndMarksAnUpdate) {
-    const struct {
-        std::function<void(XOBLoggerMap&)> set;
-        const char* recorded;
-    } setters[] = {
+    const struct { std::function<void(XOBLoggerMap&)> set; const char* recorded; } setters[] = {
         {[](XOBLoggerMap& m) { m.SetZoomLevelMeters(-500); }, "zoomLevelMeters=-500"},
-        {[](XOBLoggerMap& m) { m.SetAutoZoomMode(as<XOBLog::AutoZoomMode>(0x105)); }, "autoZoomMode=5"},
-        {[](XOBLoggerMap& m) { m.SetDayNight(as<XOBLog::DayNightSetting>(0)); }, "dayNight=0"},
-        {[](XOBLoggerMap& m) { m.SetMapOrientation(kInstance0, as<XOBLog::MapOrientation>(4)); },
-         "mapOrientationInstance0=4"},
-        {[](XOBLoggerMap& m) { m.SetMapType(kInstance0, as<XOBLog::MapType>(6)); }, "mapTypeInstance0=6"},
-        {[](XOBLoggerMap& m) { m.SetMapOrientation(kInstance2, as<XOBLog::MapOrientation>(0)); },
-         "mapOrientationInstance2=0"},
-        {[](XOBLoggerMap& m) { m.SetMapType(kInstance2, as<XOBLog::MapType>(3)); }, "mapTypeInstance2=3"},
-        {[](XOBLoggerMap& m) { m.SetLandmarks2D(as<XOBLog::Landmarks2D>(-1)); }, "landmarks2D=255"},
+        {[](XOBLoggerMap& m) { m.SetAutoZoomMode(AutoZoomMode(0x105)); }, "autoZoomMode=5"},
+        {[](XOBLoggerMap& m) { m.SetDayNight(DayNightSetting(0)); }, "dayNight=0"},
+        {[](XOBLoggerMap& m) { m.SetMapOrientation(MI_Instance0, MapOrientation(4)); }, "mapOrientationInstance0=4"},
+        {[](XOBLoggerMap& m) { m.SetMapType(MI_Instance0, MapType(6)); }, "mapTypeInstance0=6"},
+        {[](XOBLoggerMap& m) { m.SetMapOrientation(MI_Instance2, MapOrientation(0)); }, "mapOrientationInstance2=0"},
+        {[](XOBLoggerMap& m) { m.SetMapType(MI_Instance2, MapType(3)); }, "mapTypeInstance2=3"},
+        {[](XOBLoggerMap& m) { m.SetLandmarks2D(Landmarks2D(-1)); }, "landmarks2D=255"},
         {[](XOBLoggerMap& m) { m.SetDrawRoutes(true); }, "drawRoutes=1"},
         {[](XOBLoggerMap& m) { m.SetHighwayMap(true); }, "highwayMap=1"},
         {[](XOBLoggerMap& m) { m.SetParkingMapViewMode(true); }, "parkingMapViewMode=1"},
@@ -71,33 +56,32 @@ TEST_F(MapSettings, EachSetterStoresItsFieldAndMarksAnUpdate) {
 // Nothing is recorded without a mark; one entry per batch of changes, with the latest values, which
 // stay across entries; a reset drops the mark but not the values.
 TEST_F(MapSettings, OneEntryPerMarkedBatchAndResetKeepsTheValues) {
-    loggertest::TraceCapture trace;
-    m_map.SendUpdate();
+    XOBLoggerMap map(m_shared);
+    TraceCapture trace;
+    map.SendUpdate();
     // Instances other than 0 and 2 are ignored altogether.
-    m_map.SetMapType(as<XOBLog::MapInstance>(1), as<XOBLog::MapType>(3));
-    m_map.SetMapOrientation(as<XOBLog::MapInstance>(-1), as<XOBLog::MapOrientation>(0));
-    m_map.SetMapOrientation(as<XOBLog::MapInstance>(0x102), as<XOBLog::MapOrientation>(0));
-    EXPECT_FALSE(m_map.NeedsUpdate());
-    m_map.SendUpdate();
+    map.SetMapType(MapInstance(1), MapType(3));
+    map.SetMapOrientation(MapInstance(-1), MapOrientation(0));
+    map.SetMapOrientation(MapInstance(0x102), MapOrientation(0));
+    EXPECT_FALSE(map.NeedsUpdate());
+    map.SendUpdate();
     EXPECT_EQ(trace.take(), Lines{});
-    m_map.SetDrawRoutes(true);
-    m_map.SetZoomLevelMeters(100);
-    m_map.SetZoomLevelMeters(500);
-    m_map.SendUpdate();
-    m_map.SendUpdate();
-    EXPECT_FALSE(m_map.NeedsUpdate());
-    EXPECT_EQ(trace.take(), Lines{loggertest::traceLine("SendUpdate", "update MapInfo_LogEntry")});
-    m_map.SetMapOrientation(kInstance2, as<XOBLog::MapOrientation>(0));
-    m_map.SendUpdate();
-    m_map.SetLandmarks3D(true);
-    m_map.ResetUpdate();
-    m_map.SendUpdate();
-    m_map.SetNeedUpdate();
-    m_map.SendUpdate();
+    map.SetDrawRoutes(true);
+    map.SetZoomLevelMeters(100);
+    map.SetZoomLevelMeters(500);
+    map.SendUpdate();
+    map.SendUpdate();
+    EXPECT_FALSE(map.NeedsUpdate());
+    EXPECT_EQ(trace.take(), Lines{traceLine("SendUpdate", "update MapInfo_LogEntry")});
+    map.SetMapOrientation(MI_Instance2, MapOrientation(0));
+    map.SendUpdate();
+    map.SetLandmarks3D(true);
+    map.ResetUpdate();
+    map.SendUpdate();
+    map.SetNeedUpdate();
+    map.SendUpdate();
     EXPECT_EQ(entriesSoFar(), (Lines{mapEntry("zoomLevelMeters=500 drawRoutes=1"),
                                      mapEntry("zoomLevelMeters=500 mapOrientationInstance2=0 drawRoutes=1"),
                                      mapEntry("zoomLevelMeters=500 mapOrientationInstance2=0 drawRoutes=1 "
                                               "landmarks3D=1")}));
 }
-
-}  // namespace

@@ -2,8 +2,6 @@
 
 #include "TestKit.h"
 
-namespace {
-
 std::vector<std::string> s_reports;
 
 #if defined(__SANITIZE_THREAD__)
@@ -35,5 +33,3 @@ TEST(OsalMutex, RelockingAndFailureReports) {
                                                "Error destroying mutex"};
     EXPECT_EQ(s_reports, kMayMisuseMutexes ? expected : std::vector<std::string>{});
 }
-
-}  // namespace

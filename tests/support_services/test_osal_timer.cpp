@@ -2,16 +2,11 @@
 
 #include <xob/support/OsalTimer.h>
 
-namespace {
-
 // A timer whose callback finds its object again through the timer pointer, as derived classes do.
-class CountingTimer : public osal::Timer {
-public:
-    explicit CountingTimer(bool periodic) : osal::Timer(&onTimer, periodic) {}
+struct CountingTimer : osal::Timer {
+    explicit CountingTimer(bool periodic)
+        : osal::Timer([](Timer* self) { ++static_cast<CountingTimer*>(self)->calls; }, periodic) {}
     std::atomic<int> calls{0};
-
-private:
-    static void onTimer(osal::Timer* timer) { ++static_cast<CountingTimer*>(timer)->calls; }
 };
 
 // A one-shot timer calls once per start, also when started again after its call; a periodic one
@@ -34,5 +29,3 @@ TEST(OsalTimer, CallsOncePerStartOrPeriodicallyUntilStopped) {
         EXPECT_EQ(timer.calls, periodic ? calls : 2);
     }
 }
-
-}  // namespace

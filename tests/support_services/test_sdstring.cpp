@@ -4,20 +4,9 @@
 
 #include <climits>
 
-namespace {
-
-std::vector<char32_t> codePoints(const SDString& text) {
-    std::vector<char32_t> result;
-    for (long i = 0; i < text.GetLength(); ++i) result.push_back(text.GetAt(i).Unicode());
-    return result;
-}
-
 TEST(SDString, DecodesUtf8AndReplacesEachIllFormedPartOnce) {
     const char32_t R = 0xFFFD;
-    const struct {
-        const char* utf8;
-        std::vector<char32_t> expected;
-    } cases[] = {
+    const struct { const char* utf8; std::vector<char32_t> expected; } cases[] = {
         {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", {0xE9, 0x20AC, 0x1F600}}, {"\xF4\x8F\xBF\xBF", {0x10FFFF}},
         {"a\x80" "b", {U'a', R, U'b'}},  // stray continuation
         {"\xE2\x82" "A", {R, U'A'}},     // truncated, then more
@@ -27,9 +16,13 @@ TEST(SDString, DecodesUtf8AndReplacesEachIllFormedPartOnce) {
         {"\xED\xA0\x80", {R, R, R}},     // surrogate
         {"\xF4\x90\x80\x80", {R, R, R, R}},  // above U+10FFFF
         {"\xFF" "x", {R, U'x'}},         // invalid lead
-        {nullptr, {}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(codePoints(SDString(c.utf8)), c.expected) << c.expected.size();
+        {nullptr, {}}};
+    for (const auto& c : cases) {
+        const SDString text(c.utf8);
+        std::vector<char32_t> decoded;
+        for (long i = 0; i < text.GetLength(); ++i) decoded.push_back(text.GetAt(i).Unicode());
+        EXPECT_EQ(decoded, c.expected) << c.expected.size();
+    }
 }
 
 TEST(SDString, BackToUtf8AndEightBitAppendCompareChop) {
@@ -65,12 +58,9 @@ TEST(SDString, BackToUtf8AndEightBitAppendCompareChop) {
 }
 
 TEST(SDString, FromNumberWritesSignedTextInTheBase) {
-    const struct {
-        long value, base;
-        std::string expected;
-    } cases[] = {{0, 10, "0"},   {300000, 10, "300000"}, {-1, 10, "-1"}, {255, 16, "ff"},
-                 {-255, 16, "-ff"}, {5, 2, "101"},       {35, 36, "z"},  {7, 1, "7"},
-                 {-12, 99, "-12"}, {LONG_MIN, 10, std::to_string(LONG_MIN)}};
+    const struct { long value, base; std::string expected; } cases[] = {
+        {0, 10, "0"}, {300000, 10, "300000"}, {-1, 10, "-1"}, {255, 16, "ff"}, {-255, 16, "-ff"}, {5, 2, "101"},
+        {35, 36, "z"}, {7, 1, "7"}, {-12, 99, "-12"}, {LONG_MIN, 10, std::to_string(LONG_MIN)}};
     for (const auto& c : cases) EXPECT_EQ(SDString::FromNumber(c.value, c.base).ToUtf8(), c.expected) << c.base;
 }
 
@@ -80,13 +70,7 @@ TEST(SDString, ArgumentFillsTheLowestMarkerLeftAndPads) {
               "maps|eu");
     SDString text("%1");
     EXPECT_EQ(text.Argument(SDString("\xC3\xA9"), 3, SDChar('.')).ToUtf8(), "..\xC3\xA9");  // counts characters
-    const struct {
-        const char* pattern;
-        long first, second, width;
-        char fill;
-        long base;
-        const char* expected;
-    } cases[] = {
+    const struct { const char* text; long first, second, width; char fill; long base; const char* out; } cases[] = {
         {"%1,%2", 12, 3, 0, ' ', 10, "12,3"},    {"%1,%2", -1, 0, 0, ' ', 10, "-1,0"},
         {"%2,%1", 1, 2, 0, ' ', 10, "2,1"},      {"%1-%1 %2", 7, 8, 0, ' ', 10, "7-7 8"},
         {"%10 %2", 1, 2, 0, ' ', 10, "2 1"},     {"%0%1%", 4, 5, 0, ' ', 10, "%04%"},
@@ -95,10 +79,8 @@ TEST(SDString, ArgumentFillsTheLowestMarkerLeftAndPads) {
         {"[%1]", 123, 0, 1, '*', 10, "[123]"},   {"[%1]", 255, 0, 3, '0', 16, "[0ff]"},
     };
     for (const auto& c : cases) {
-        SDString filled(c.pattern);
+        SDString filled(c.text);
         filled.Argument(c.first, c.width, c.base, SDChar(c.fill)).Argument(c.second, c.width, c.base, SDChar(c.fill));
-        EXPECT_EQ(filled.ToUtf8(), c.expected) << c.pattern << " width " << c.width;
+        EXPECT_EQ(filled.ToUtf8(), c.out) << c.text << " width " << c.width;
     }
 }
-
-}  // namespace

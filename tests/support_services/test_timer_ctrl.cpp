@@ -4,17 +4,13 @@
 
 #include <future>
 
-namespace {
-
-using xobtest::eventually;
-using xobtest::settle;
+using namespace xobtest;
 
 TimerCtrl& controller() { return *TimerCtrl_GetInstance(); }
 
 // A one-shot client that counts its ticks and runs an action inside each. Its destructor takes it
 // out of the controller the way the loggers do: unregister, then wait out a running tick.
-class Client : public TimerCtrlClient {
-public:
+struct Client : TimerCtrlClient {
     explicit Client(std::uint32_t intervalMs, std::function<void(Client&)> action = [](Client&) {})
         : m_action(std::move(action)) {
         SetInterval(intervalMs);
@@ -63,7 +59,7 @@ TEST(TimerCtrl, ExpediteTicksEveryRegisteredClientButNotAnUnregisteredOne) {
 // Unregister does not wait for a running tick; WaitWhileTicking does (and returns at once inside it).
 TEST(TimerCtrl, WaitWhileTickingWaitsForTheRunningTick) {
     std::promise<void> release;
-    std::atomic<bool> entered{false}, finished{false}, waitReturned{false};
+    std::atomic<bool> entered{false}, finished{false};
     Client client(0, [&, released = release.get_future().share()](Client& self) {
         entered = true;
         released.wait();
@@ -73,17 +69,13 @@ TEST(TimerCtrl, WaitWhileTickingWaitsForTheRunningTick) {
     controller().Register(&client);
     ASSERT_TRUE(eventually([&] { return entered.load(); }));
     controller().Unregister(&client);
-    bool finishedWhenWaitReturned = false;
-    std::thread waiter([&] {
+    std::future<bool> waited = std::async(std::launch::async, [&] {
         controller().WaitWhileTicking(&client);
-        finishedWhenWaitReturned = finished;
-        waitReturned = true;
+        return finished.load();  // when the wait returned
     });
-    settle();
-    EXPECT_FALSE(waitReturned);
+    EXPECT_EQ(waited.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
     release.set_value();
-    waiter.join();
-    EXPECT_TRUE(finishedWhenWaitReturned);
+    EXPECT_TRUE(waited.get());
 }
 
 // A fresh process may end while clients are registered and one of them ticks all the time: it must
@@ -92,15 +84,11 @@ Client* s_leftRegistered[2];  // still reachable at exit, so no leak is reported
 
 TEST(TimerCtrl, ProcessEndsNormallyWithClientsStillRegistered) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            s_leftRegistered[0] = new Client(0, [](Client& self) { controller().Register(&self); });
-            s_leftRegistered[1] = new Client(3600000);
-            controller().Register(s_leftRegistered[0]);
-            controller().Register(s_leftRegistered[1]);
-            std::exit(eventually([] { return s_leftRegistered[0]->ticks >= 2; }) ? 0 : 3);
-        },
-        testing::ExitedWithCode(0), "");
+    EXPECT_EXIT({
+        s_leftRegistered[0] = new Client(0, [](Client& self) { controller().Register(&self); });
+        s_leftRegistered[1] = new Client(3600000);
+        controller().Register(s_leftRegistered[0]);
+        controller().Register(s_leftRegistered[1]);
+        std::exit(eventually([] { return s_leftRegistered[0]->ticks >= 2; }) ? 0 : 3);
+    }, testing::ExitedWithCode(0), "");
 }
-
-}  // namespace

@@ -2,8 +2,6 @@
 
 #include "TestKit.h"
 
-namespace {
-
 TEST(TracingChannel, LevelStaysInRangeAndLinesGoToTheSinkOrStandardError) {
     tracing::Channel channel("PC_XOBLOG", 7, 2);
     EXPECT_EQ(channel.GetName(), "PC_XOBLOG");
@@ -52,5 +50,3 @@ TEST(TracingChannel, ReplacingTheSinkWhileOthersLog) {
     EXPECT_EQ(delivered, logged);
     EXPECT_EQ(lateCalls, 0);
 }
-
-}  // namespace
