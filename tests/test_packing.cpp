@@ -4,10 +4,7 @@
 
 #include "channel/RecordBuilder.h"
 
-using xobtest::Bytes;
-using xobtest::operator+;
-
-namespace {
+using namespace xobtest;
 
 Bytes payloadOf(SClientToDevXob& record, int length) {
     const std::uint8_t* bytes = GXob::detail::payloadBytes(&record);
@@ -15,17 +12,15 @@ Bytes payloadOf(SClientToDevXob& record, int length) {
 }
 
 TEST(Packing, TextsAreCutLikeStrncpyAndKeepTheirTerminator) {
-    struct Case {
+    const struct {
         const char* text;
-        int cap;
-        int result;
+        int cap, result;
         Bytes field;  // the cap bytes at the field's place
-    };
-    const Case cases[] = {{nullptr, 4, 1, {0, 0, 0, 0}},        {"", 4, 1, {0, 0, 0, 0}},
+    } cases[] = {{nullptr, 4, 1, {0, 0, 0, 0}},        {"", 4, 1, {0, 0, 0, 0}},
                           {"ab", 4, 3, {'a', 'b', 0, 0}},       {"abc", 4, 4, {'a', 'b', 'c', 0}},
                           {"abcd", 4, 4, {'a', 'b', 'c', 0}},   {"abcdefgh", 4, 4, {'a', 'b', 'c', 0}},
                           {"abc", 1, 1, {0}}};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SClientToDevXob record;
         std::memset(&record, 0xEE, sizeof record);
         EXPECT_EQ(GXob::writeStringToCommand(c.text, &record, 3, c.cap), c.result) << c.text << "/" << c.cap;
@@ -58,12 +53,11 @@ TEST(Packing, ValuesGoLittleEndianToUnalignedOffsetsInTheirFullWidth) {
 // Calls that would write past the payload (or before it) are refused and change nothing; the last
 // calls that fit are taken.
 TEST(Packing, RefusesWhatWouldReachPastThePayload) {
-    struct Case {
+    const struct {
         const char* name;
         int (*call)(SClientToDevXob*);
         int expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"u32 at 2041", [](SClientToDevXob* r) { unsigned v = 1; return GXob::writeDataToCommand(v, r, 2041); }, 0},
         {"u32 at -4", [](SClientToDevXob* r) { unsigned v = 1; return GXob::writeDataToCommand(v, r, -4); }, 0},
         {"pointer at 2041", [](SClientToDevXob* r) { const void* v = r; return GXob::writeDataToCommand(v, r, 2041); }, 0},
@@ -75,7 +69,7 @@ TEST(Packing, RefusesWhatWouldReachPastThePayload) {
         {"u32 at 2040 fits", [](SClientToDevXob* r) { unsigned v = 1; return GXob::writeDataToCommand(v, r, 2040); }, 4},
         {"cap to the end fits", [](SClientToDevXob* r) { return GXob::writeStringToCommand("abc", r, 2000, 44); }, 4},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SClientToDevXob record;
         std::memset(&record, 0xEE, sizeof record);
         SClientToDevXob before = record;
@@ -105,5 +99,3 @@ TEST(RecordBuilder, StopsAtTheEndOfThePayloadAndTakesRunsWholeOrNotAtAll) {
         EXPECT_EQ(builder.length(), c[0] + (c[2] != 0 ? c[1] : 0)) << c[0] << "+" << c[1];
     }
 }
-
-}  // namespace

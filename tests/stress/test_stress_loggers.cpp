@@ -7,8 +7,6 @@
 
 using namespace xobtest;
 
-namespace {
-
 constexpr std::uint16_t kTmc = 0x758;  // the timer decides how many: those that arrived or were reported
 
 TEST(StressLoggers, AllFourLoggersFromSeveralThreadsWithTheTmcTimerFiring) {
@@ -102,5 +100,3 @@ TEST(StressLoggers, AllFourLoggersFromSeveralThreadsWithTheTmcTimerFiring) {
     EXPECT_GE(books.byFunction[kTmc], 1u) << "the TMC timer never fired";
     EXPECT_GT(traceLines.load(), sent / 2) << "tracing was on for every recording operation";
 }
-
-}  // namespace

@@ -8,8 +8,6 @@ using namespace xobtest;
 using std::chrono::microseconds;
 using std::chrono::milliseconds;
 
-namespace {
-
 // Open attempts 20 ms apart instead of a second: an outage of seconds costs whole records (30 attempts).
 void shortRetrySleep(unsigned) { std::this_thread::sleep_for(milliseconds(20)); }
 
@@ -37,9 +35,8 @@ protected:
         expectBalanced(scenario, books, extra, defects);
         return books;
     }
-    static std::uint32_t afterLastArrival(Books& books) {  // of producer 1, whose records arrive in order
-        return books.arrivals[1].empty() ? 0 : books.arrivals[1].back() + 1;
-    }
+    // Of producer 1, whose records arrive in order.
+    static std::uint32_t afterLastArrival(Books& b) { return b.arrivals[1].empty() ? 0 : b.arrivals[1].back() + 1; }
 
     ProducerCount counts[256];
     DeviceStandIn device;
@@ -109,5 +106,3 @@ TEST_F(Stress, CallerNeverWaitsWhileTheWriterRetriesAnAbsentDevice) {
     EXPECT_LT(slowest, 500000000) << "an entry call waited for the writer";
     EXPECT_EQ(books.delivered, 120u) << "the ring's 120 records arrive once the device is back";
 }
-
-}  // namespace
