@@ -1,16 +1,12 @@
-// The child program of the lifetime and stress tests: it records and then ends, so that the
-// library's exit sequence (and fork()) run for real.
-//
-//   xob_test_child send|drain DEVICE COUNT PAYLOAD RETRY_SLEEP_SECONDS
-//       queue COUNT entries of PAYLOAD bytes, the writer pausing as given between open attempts;
-//       send: return from main while the writer is at work; drain: once it has ended (3: not in 20 s)
-//   xob_test_child burst DEVICE BOARD PRODUCERS GAP_US exit|return
-//       PRODUCERS threads (ids 1..) send tagged entries without end; once each has sent 400, the
-//       process ends while they still run: by exit() on another thread, or by returning from main
-//   xob_test_child fork DEVICE BOARD PRODUCERS GAP_US EACH CHILDREN CHILD_EACH
-//       PRODUCERS threads send EACH entries while CHILDREN processes are forked one after another;
-//       child c sends CHILD_EACH entries as producer 100 + c and exits (4: not every child ended well)
-// BOARD is the file of counts (ChildBoard) that the test reads afterwards.
+// The child program of the lifetime and stress tests: it records and then ends, so that the library's exit sequence
+// (and fork()) run for real. BOARD is the file of counts (ChildBoard) that the test reads afterwards.
+//   send|drain DEVICE COUNT PAYLOAD RETRY_SLEEP_SECONDS: queues COUNT entries of PAYLOAD bytes, the writer pausing as
+//       given between open attempts; send returns from main at once, drain once the writer has ended (3: not in 20 s)
+//   burst DEVICE BOARD exit|return: 4 threads (ids 1..) send tagged entries without end; once each has sent 400, the
+//       process ends under them, by exit() on another thread or by returning from main
+//   fork DEVICE BOARD: 3 threads send a burst while processes are forked one after another; child c sends 100 entries
+//       (within the ring: none is ever refused) as producer 100 + c and exits (4: not every child ended well)
+// The paces and counts are this run's (pick()).
 #include "Ledger.h"
 #include "TestKit.h"
 #include "channel/RecordBuilder.h"
@@ -74,9 +70,9 @@ int main(int argc, char** argv) {
         return mode == "send" || waitForWriterIdle(20000) ? 0 : 3;
     }
     ChildBoard* board = argc > 3 ? ChildBoard::map(argv[3]) : nullptr;
-    if (mode == "burst" && argc == 7 && board != nullptr) return burst(*board, number(4), number(5), argv[6]);
-    if (mode == "fork" && argc == 9 && board != nullptr) {
-        return forkUnderLoad(*board, number(4), number(5), number(6), number(7), number(8));
+    if (mode == "burst" && argc == 5 && board != nullptr) return burst(*board, 4, pick(20, 20, 50, 100), argv[4]);
+    if (mode == "fork" && argc == 4 && board != nullptr) {
+        return forkUnderLoad(*board, 3, pick(300, 300, 1500, 3000), pick(20000, 6000, 1500, 0), pick(24, 8, 6, 0), 100);
     }
     std::fprintf(stderr, "usage: %s send|drain|burst|fork DEVICE ... (see its source)\n", argv[0]);
     return 2;

@@ -1,12 +1,10 @@
-// The direct control commands: their records on a real FIFO device, their result codes with the
-// device present, absent, writing short or gone, and the flush-ready wait on pipes.
+// The direct control commands: their records on a real FIFO device, their result codes with the device present, absent,
+// writing short or gone, and the flush-ready wait on pipes.
 #include "TestKit.h"
 
 #include "platform/Seams.h"
 
 #include <pthread.h>
-
-using xobtest::Bytes;
 
 int g_closedPipe = -1;
 ssize_t shortWrite(int descriptor, const void* data, std::size_t) { return ::write(descriptor, data, 4); }
@@ -18,7 +16,7 @@ TEST(Control, CommandsWriteTheirRecordsAndReportFailedWrites) {
     EXPECT_EQ(GXob::writeSetXobActivFlag(true), 0);
     EXPECT_EQ(GXob::writeSetXobActivFlag(false), 0);
     EXPECT_EQ(GXob::doStop_Flush(), 0);
-    EXPECT_EQ(device.take(3), (std::vector<Bytes>{{6, 0, 0, 0, 0x0C, 0, 1, 0}, {6, 0, 0, 0, 0x0C, 0, 0, 0},
+    EXPECT_EQ(device.take(3), (std::vector<xobtest::Bytes>{{6, 0, 0, 0, 0x0C, 0, 1, 0}, {6, 0, 0, 0, 0x0C, 0, 0, 0},
                                                  {6, 0, 0, 0, 0x0D, 0, 0, 0}}));
     for (xob::seams::WriteHook hook : {&shortWrite, &failedWrite}) {
         xob::seams::setWriteHook(hook);
@@ -28,10 +26,9 @@ TEST(Control, CommandsWriteTheirRecordsAndReportFailedWrites) {
     xob::seams::setWriteHook(nullptr);
 }
 
-// A device whose other side is gone: the write fails with EPIPE and raises a real SIGPIPE in the
-// calling thread. The caller must survive it (its default action would end the process), and find
-// its signal mask and its pending signals as they were: a SIGPIPE of its own, pending before the
-// call, is still pending after it.
+// A device whose other side is gone: the write fails with EPIPE and raises a real SIGPIPE in the calling thread. The
+// caller must survive it (its default action would end the process), and find its signal mask and its pending signals
+// as they were: a SIGPIPE of its own, pending before the call, is still pending after it.
 TEST(Control, AVanishedDeviceRaisesNoSignalInTheCaller) {
     xobtest::DeviceStandIn device;
     int ends[2];
@@ -67,7 +64,7 @@ TEST(Control, FlushIsNotSupportedAndFlushReadyReadsTheReply) {
     EXPECT_EQ(GXob::writeFlush_Files_Ready(-7), -1);
     const struct {
         const char* name;
-        Bytes reply;  // written to the pipe before the call
+        xobtest::Bytes reply;  // written to the pipe before the call
         bool hangUp;  // the write end is closed before the call
         int expected;
     } cases[] = {

@@ -1,8 +1,7 @@
-// The transport's lifetime and the host process's safety: process exit with records still queued
-// (delivered while the writer makes progress, reported when it cannot), exit while the writer waits
-// for an absent device, unloading the library under a running writer, fork() while the writer is
-// busy or other threads log, a recorder that dies under blocked writers, and a system log that is
-// stalled or absent.
+// The transport's lifetime and the host process's safety: process exit with records still queued (delivered while the
+// writer makes progress, reported when it cannot), exit while the writer waits for an absent device, unloading the
+// library under a running writer, fork() while the writer is busy or other threads log, a recorder that dies under
+// blocked writers, and an absent system log.
 #include "TestKit.h"
 
 #include "ForkSupport.h"
@@ -19,13 +18,11 @@ void sendTagged(std::uint8_t process, std::uint32_t sequence, int payload) {
     xob::RecordBuilder(0x409).u8(process).u32le(sequence).bytes(filler.data(), payload).send(true, 1);
 }
 
-struct Lifetime : testing::Test {
-    DeviceStandIn device;
-};
+struct Lifetime : testing::Test { DeviceStandIn device; };
 
-// A child queues entries and returns from main. Exit gives the writer one second to deliver
-// what it can; the rest is counted in one report, and what arrives is the first records, in order.
-// The child runs with its standard input closed, so that the device gets descriptor 0.
+// A child queues entries and returns from main. Exit gives the writer one second to deliver what it can; the rest is
+// counted in one report, and what arrives is the first records, in order. The child runs with its standard input
+// closed, so that the device gets descriptor 0.
 TEST_F(Lifetime, ExitDeliversWhatTheWriterCanWithinASecondAndReportsTheRest) {
     XOB_REQUIRE_SYSLOG();
     const struct {
@@ -68,9 +65,9 @@ TEST_F(Lifetime, UnloadingTheLibraryUnderARunningWriterIsSafe) {
     EXPECT_EQ(records.back(), initFilesRecord(49));
 }
 
-// fork() 200 times while one thread records and another logs system-log lines: the child finds no
-// writer of its parent's, delivers its own record and nothing of its parent's, and never finds a
-// lock that the fork left held (a fork lands inside a line or a record only now and then).
+// fork() 200 times while one thread records and another logs system-log lines: the child finds no writer of its
+// parent's, delivers its own record and nothing of its parent's, and never finds a lock that the fork left held (a fork
+// lands inside a line or a record only now and then).
 TEST_F(Lifetime, ForkWhileThreadsRecordAndLogNeverHangsOrDuplicates) {
     const bool childThreads = whyForkedChildrenCannotAllocate() == nullptr;
     std::atomic<bool> stop{false};
@@ -80,9 +77,8 @@ TEST_F(Lifetime, ForkWhileThreadsRecordAndLogNeverHangsOrDuplicates) {
             std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
     });
-    std::thread logging([&stop] {
-        SClientToDevXob record{};
-        while (!stop) GXob::writeToXob(&record, -1, false, 0, EDevXob_LogEntry);  // refused: one line each
+    std::thread logging([&stop] {  // refused entries: a system-log line each
+        for (SClientToDevXob record{}; !stop;) GXob::writeToXob(&record, -1, false, 0, EDevXob_LogEntry);
     });
     int failed = 0;
     for (std::uint32_t i = 0; i < 200; ++i) {
@@ -114,16 +110,14 @@ TEST_F(Lifetime, ForkWhileThreadsRecordAndLogNeverHangsOrDuplicates) {
     EXPECT_EQ(children, expected) << "each child delivered its own record, once";
 }
 
-// The recorder stand-in (a real xob-recorder process) stops reading while four producer processes
-// fill its FIFO, then is killed or terminated: every producer's writer finds the device gone inside
-// its write, and no producer may die of it.
+// The recorder stand-in (a real xob-recorder process) stops reading while four producer processes fill its FIFO, then
+// is killed or terminated: every producer's writer finds the device gone inside its write, and no producer may die of
+// it.
 TEST_F(Lifetime, ProducersSurviveTheRecorderDyingUnderTheirBlockedWrites) {
     for (const int how : {SIGKILL, SIGTERM}) {
         const std::string fifo = device.path() + ".recorder";
         const pid_t recorder = startChild({XOBTEST_RECORDER, "--quiet", fifo});
-        struct stat status {};
-        ASSERT_TRUE(eventually([&] { return stat(fifo.c_str(), &status) == 0 && S_ISFIFO(status.st_mode); }))
-            << "the recorder made no FIFO";
+        ASSERT_TRUE(eventually([&] { return access(fifo.c_str(), F_OK) == 0; })) << "the recorder made no FIFO";
         kill(recorder, SIGSTOP);
         std::vector<pid_t> producers;
         for (int p = 0; p < 4; ++p) producers.push_back(startChild({XOBTEST_CHILD, "drain", fifo, "60", "2000", "0"}));
@@ -145,24 +139,16 @@ TEST_F(Lifetime, ProducersSurviveTheRecorderDyingUnderTheirBlockedWrites) {
     }
 }
 
-// A system log whose reader has stopped: a process that logs many lines (a full ring with the
-// device absent, then its exit report) still ends promptly. Where there is no system log socket at
-// all, the lines go to standard error instead.
-TEST_F(Lifetime, AStalledOrAbsentSystemLogHoldsNothingUp) {
-    XOB_REQUIRE_SYSLOG();
+// Where there is no system log socket at all, the lines go to standard error instead. (A stalled one costs lines, not
+// time: Transport.StalledLogReaderCostsLinesNotTime.)
+TEST_F(Lifetime, AnAbsentSystemLogGoesToStandardError) {
     const std::string absentDevice = device.path() + ".absent";
-    SyslogCapture::instance().pause(true);
-    const ChildRun blocked = runChild({XOBTEST_CHILD, "send", absentDevice, "300", "8", "30"}, kHung);
-    SyslogCapture::instance().pause(false);
-    EXPECT_EQ(blocked.status, 0) << blocked.errors;
-    EXPECT_LT(blocked.elapsed, std::chrono::milliseconds(2000)) << "lines waited for the stalled reader";
-
     const std::string errors = device.path() + ".stderr";
     const ChildRun noLog = runChild({XOBTEST_CHILD, "send", absentDevice, "1", "8", "30"}, kHung, errors,
                                     {"XOBTEST_LOG_SOCKET=" + device.path() + ".none"});
     EXPECT_EQ(noLog.status, 0);
-    // The exit report is there; the writer's first attempt may come before it, after it, or (on a
-    // slow run) not at all before the process ends.
+    // The exit report is there; the writer's first attempt may come before it, after it, or (on a slow run) not at all
+    // before the process ends.
     const std::string openFailure = "XOB: " + absentDevice + " couldn't be opened! Retry in 1 Second...\n";
     const std::string exitReport = "XOB: 1 Log-Entries still queued at exit are Lost!\n";
     EXPECT_TRUE(noLog.errors == exitReport || noLog.errors == openFailure + exitReport ||

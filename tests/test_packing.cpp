@@ -1,5 +1,5 @@
-// The command record's packing rules at their edges: texts like strncpy with their terminator, values
-// at unaligned offsets, nothing written past (or before) the payload, and the record builder's runs.
+// The command record's packing rules at their edges: texts like strncpy with their terminator, values at unaligned
+// offsets, nothing written past (or before) the payload, and the record builder's runs.
 #include "TestKit.h"
 
 #include "channel/RecordBuilder.h"
@@ -16,16 +16,14 @@ TEST(Packing, TextsAreCutLikeStrncpyAndKeepTheirTerminator) {
         const char* text;
         int cap, result;
         Bytes field;  // the cap bytes at the field's place
-    } cases[] = {{nullptr, 4, 1, {0, 0, 0, 0}},        {"", 4, 1, {0, 0, 0, 0}},
-                          {"ab", 4, 3, {'a', 'b', 0, 0}},       {"abc", 4, 4, {'a', 'b', 'c', 0}},
-                          {"abcd", 4, 4, {'a', 'b', 'c', 0}},   {"abcdefgh", 4, 4, {'a', 'b', 'c', 0}},
-                          {"abc", 1, 1, {0}}};
+    } cases[] = {{nullptr, 4, 1, {0, 0, 0, 0}}, {"", 4, 1, {0, 0, 0, 0}}, {"ab", 4, 3, {'a', 'b', 0, 0}},
+                 {"abc", 4, 4, {'a', 'b', 'c', 0}}, {"abcd", 4, 4, {'a', 'b', 'c', 0}},
+                 {"abcdefgh", 4, 4, {'a', 'b', 'c', 0}}, {"abc", 1, 1, {0}}};
     for (const auto& c : cases) {
         SClientToDevXob record;
         std::memset(&record, 0xEE, sizeof record);
         EXPECT_EQ(GXob::writeStringToCommand(c.text, &record, 3, c.cap), c.result) << c.text << "/" << c.cap;
-        EXPECT_EQ(payloadOf(record, 3 + c.cap + 1), (Bytes{0xEE, 0xEE, 0xEE} + c.field + Bytes{0xEE}))
-            << c.text << "/" << c.cap;
+        EXPECT_EQ(payloadOf(record, 3 + c.cap + 1), (Bytes{0xEE, 0xEE, 0xEE} + c.field + Bytes{0xEE})) << c.text;
     }
     EXPECT_EQ(GXob::writeStringToCommand("abc", nullptr, 0, 8), 0);
 }
@@ -36,8 +34,7 @@ TEST(Packing, ValuesGoLittleEndianToUnalignedOffsetsInTheirFullWidth) {
     char character = 'x';
     unsigned high = 0x80000001u;
     Wide wide = Big;
-    SClientToDevXob record;
-    std::memset(&record, 0, sizeof record);
+    SClientToDevXob record{};
     const void* pointer = reinterpret_cast<const void*>(static_cast<std::uintptr_t>(0xCAFEBABEu));
     int offset = 1;
     offset += GXob::writeDataToCommand(negative, &record, offset);
@@ -50,13 +47,13 @@ TEST(Packing, ValuesGoLittleEndianToUnalignedOffsetsInTheirFullWidth) {
     EXPECT_EQ(GXob::writeDataToCommand(wide, nullptr, 0), 0);
 }
 
-// Calls that would write past the payload (or before it) are refused and change nothing; the last
-// calls that fit are taken.
+// Calls that would write past the payload (or before it) are refused and change nothing; the last calls that fit are
+// taken.
 TEST(Packing, RefusesWhatWouldReachPastThePayload) {
     const struct {
         const char* name;
         int (*call)(SClientToDevXob*);
-        int expected;
+        int expected;  // 0: refused
     } cases[] = {
         {"u32 at 2041", [](SClientToDevXob* r) { unsigned v = 1; return GXob::writeDataToCommand(v, r, 2041); }, 0},
         {"u32 at -4", [](SClientToDevXob* r) { unsigned v = 1; return GXob::writeDataToCommand(v, r, -4); }, 0},
@@ -78,8 +75,8 @@ TEST(Packing, RefusesWhatWouldReachPastThePayload) {
     }
 }
 
-// The builder stops at the end of the payload; a run of fields is taken whole, a zero-length one
-// included, or not at all.
+// The builder stops at the end of the payload; a run of fields is taken whole, a zero-length one included, or not at
+// all.
 TEST(RecordBuilder, StopsAtTheEndOfThePayloadAndTakesRunsWholeOrNotAtAll) {
     xob::RecordBuilder full(0x409);
     for (int i = 0; i < 40; ++i) full.text(std::string(100, 'x').c_str(), 64);

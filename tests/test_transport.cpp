@@ -1,5 +1,5 @@
-// The queue transport against a real FIFO device: delivery order, one write per record, the
-// on-demand writer thread, every loss reported, and what the library refuses to do to its host.
+// The queue transport against a real FIFO device: delivery order, one write per record, the on-demand writer thread,
+// every loss reported, and what the library refuses to do to its host.
 #include "TestKit.h"
 
 #include "channel/RecordBuilder.h"
@@ -8,6 +8,7 @@
 #include <sys/time.h>
 
 using namespace xobtest;
+using namespace std::chrono_literals;
 
 constexpr std::uint16_t kTestId = 0x409;
 
@@ -19,9 +20,8 @@ Bytes taggedRecord(std::uint8_t producer, std::uint8_t sequence, int time = 0x10
     return logEntry(kTestId, static_cast<std::uint32_t>(time), Bytes{producer, 0, 0, 0, sequence, 0, 0, 0});
 }
 
-// The seams: the writer's one-second sleeps are counted and held while the gate is closed; every
-// write's size is noted and the first `g_eintrLeft` writes fail with EINTR; thread starts are
-// counted and the first `g_failStarts` fail.
+// The seams: the writer's one-second sleeps are counted and held while the gate is closed; every write's size is noted
+// and the first `g_eintrLeft` writes fail with EINTR.
 std::atomic<int> g_sleeps{0};
 std::atomic<bool> g_gateClosed{false};
 void gatedSleep(unsigned) {
@@ -33,11 +33,9 @@ std::mutex g_writesMutex;
 std::vector<std::size_t> g_writes;
 int g_eintrLeft = 0;
 ssize_t probedWrite(int descriptor, const void* data, std::size_t size) {
-    {
-        std::lock_guard<std::mutex> lock(g_writesMutex);
-        g_writes.push_back(size);
-        if (g_eintrLeft > 0 && g_eintrLeft--) return errno = EINTR, -1;
-    }
+    std::lock_guard<std::mutex> lock(g_writesMutex);
+    g_writes.push_back(size);
+    if (g_eintrLeft > 0 && g_eintrLeft--) return errno = EINTR, -1;
     return ::write(descriptor, data, size);
 }
 // The sizes written since the last call, once the writer is idle; the next `eintr` writes fail.
@@ -48,23 +46,14 @@ std::vector<std::size_t> writes(int eintr = 0) {
     return std::exchange(g_writes, {});
 }
 
-std::atomic<int> g_threadStarts{0};
-std::atomic<int> g_failStarts{0};
-int countingThreadStart() {
-    ++g_threadStarts;
-    return g_failStarts > 0 && g_failStarts-- > 0 ? EAGAIN : 0;
-}
-
 class Transport : public testing::Test {
 protected:
     void SetUp() override {
+        XOB_REQUIRE_SYSLOG();
         ASSERT_TRUE(waitForWriterIdle());
         g_sleeps = 0;
-        g_threadStarts = 0;
-        g_failStarts = 0;
         xob::seams::setSleepHook(&gatedSleep);
         xob::seams::setWriteHook(&probedWrite);
-        xob::seams::setThreadStartHook(&countingThreadStart);
         writes();
         SyslogCapture::instance().clear();
     }
@@ -77,9 +66,7 @@ protected:
 TEST_F(Transport, DeliversInOrderOneWritePerRecordAndStampsTheTime) {
     sendTagged(1, 1, 0x12345678);
     GXob::Init_Files(0x418);
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const std::uint64_t hundredths = (static_cast<std::uint64_t>(now.tv_sec) * 1000000000u + now.tv_nsec) / 10000000u;
+    const auto hundredths = static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch() / 10ms);
     xob::RecordBuilder(kTestId).u8(0xAB).send(false, 0);
 
     const std::vector<Bytes> records = device.take(3);
@@ -93,10 +80,12 @@ TEST_F(Transport, DeliversInOrderOneWritePerRecordAndStampsTheTime) {
     EXPECT_EQ(writes(), (std::vector<std::size_t>{20, 10, 13}));
 }
 
-// A writer runs only while records wait: it ends when the ring empties, the next entry starts
-// another, and a start that fails is reported and left to the next entry.
+// A writer runs only while records wait: it ends when the ring empties, the next entry starts another, and a start that
+// fails is reported and left to the next entry. Thread starts are counted, and the first `failStarts` fail.
+std::atomic<int> g_threadStarts{0}, g_failStarts{0};
+
 TEST_F(Transport, WriterThreadStartsOnDemandAndAFailedStartIsRetried) {
-    XOB_REQUIRE_SYSLOG();
+    xob::seams::setThreadStartHook([] { return ++g_threadStarts, g_failStarts > 0 && g_failStarts-- > 0 ? EAGAIN : 0; });
     sendTagged(2, 1);
     EXPECT_EQ(device.take(1), std::vector<Bytes>{taggedRecord(2, 1)});
     ASSERT_TRUE(waitForWriterIdle());
@@ -110,10 +99,11 @@ TEST_F(Transport, WriterThreadStartsOnDemandAndAFailedStartIsRetried) {
     EXPECT_EQ(device.take(2), (std::vector<Bytes>{taggedRecord(3, 1), taggedRecord(3, 2)}));
     EXPECT_TRUE(waitForWriterIdle());
     EXPECT_EQ(g_threadStarts, 3);
+    xob::seams::setThreadStartHook(nullptr);
 }
 
-// Nine interruptions: the tenth call delivers. Ten: the record is given up after the tenth call,
-// silently, and the next one goes through.
+// Nine interruptions: the tenth call delivers. Ten: the record is given up after the tenth call, silently, and the next
+// one goes through.
 TEST_F(Transport, InterruptedWriteIsRepeatedUpToTenCalls) {
     writes(9);
     sendTagged(4, 1);
@@ -127,7 +117,6 @@ TEST_F(Transport, InterruptedWriteIsRepeatedUpToTenCalls) {
 }
 
 TEST_F(Transport, FullRingRefusesAndReportsEachLostEntry) {
-    XOB_REQUIRE_SYSLOG();
     xob::seams::setDevicePath(absent.c_str());
     g_gateClosed = true;  // the writer stays on its first record, retrying
     sendTagged(6, 0);
@@ -138,8 +127,8 @@ TEST_F(Transport, FullRingRefusesAndReportsEachLostEntry) {
                   "XOB: XOB_ThreadCmdQueue is full. LogEntry is Lost! (functionId: '0x409', ui32Data[0]: '0x00000006')", 2),
               2u);
 
-    // Let the device come back: the first record has used up only some attempts, so every queued
-    // record is delivered, in order.
+    // Let the device come back: the first record has used up only some attempts, so every queued record is delivered,
+    // in order.
     xob::seams::setDevicePath(device.path().c_str());
     g_gateClosed = false;
     std::vector<Bytes> expected;
@@ -147,10 +136,9 @@ TEST_F(Transport, FullRingRefusesAndReportsEachLostEntry) {
     EXPECT_EQ(device.take(120, 10000), expected);
 }
 
-// The shortest and the longest payload go in one write; a length outside them is refused, changes
-// nothing and is reported.
+// The shortest and the longest payload go in one write; a length outside them is refused, changes nothing and is
+// reported.
 TEST_F(Transport, PayloadLengthOutsideTheRecordIsRefusedAndReported) {
-    XOB_REQUIRE_SYSLOG();
     for (const int length : {-12, 2044, 2045, 0}) {
         SClientToDevXob record{};
         record.functionId = kTestId;
@@ -168,11 +156,10 @@ TEST_F(Transport, PayloadLengthOutsideTheRecordIsRefusedAndReported) {
     EXPECT_EQ(device.take(1), std::vector<Bytes>{logEntry(kTestId, 1, Bytes(2044, 0))}) << "the longest, whole";
 }
 
-// A record is given up after 30 attempts to open the device, each reported. Something other than
-// a device at the device path (a file, or a symbolic link to one) counts as absent and is never
-// written: the file is byte for byte what it was.
+// A record is given up after 30 attempts to open the device, each reported. Something other than a device at the device
+// path (a file, or a symbolic link to one) counts as absent and is never written: the file is byte for byte what it
+// was.
 TEST_F(Transport, AbsentDeviceOrAFileAtItsPathIsRetriedThirtyTimesPerRecordThenGivenUp) {
-    XOB_REQUIRE_SYSLOG();
     const std::string file = device.path() + ".passwd";
     const std::string content = "root:x:0:0:root:/root:/bin/sh\n";
     std::ofstream(file) << content;
@@ -200,10 +187,9 @@ TEST_F(Transport, AbsentDeviceOrAFileAtItsPathIsRetriedThirtyTimesPerRecordThenG
     for (const char* name : {".link", ".passwd"}) std::remove((device.path() + name).c_str());
 }
 
-// While the log reader reads nothing, lines are dropped at once instead of waited for, and counted:
-// the first line after it reads again is the count, and no line is unaccounted for.
+// While the log reader reads nothing, lines are dropped at once instead of waited for, and counted: the first line
+// after it reads again is the count, and no line is unaccounted for.
 TEST_F(Transport, StalledLogReaderCostsLinesNotTime) {
-    XOB_REQUIRE_SYSLOG();
     constexpr int kCalls = 200;
     SyslogCapture& capture = SyslogCapture::instance();
     capture.pause(true);
@@ -221,10 +207,9 @@ TEST_F(Transport, StalledLogReaderCostsLinesNotTime) {
     EXPECT_EQ(capture.countStartingWith("XOB: Invalid payload length -1.") + lost, std::size_t{kCalls});
 }
 
-// Signals at a high rate while the writer pauses between open attempts of an absent device: each
-// pause still lasts its second (real sleeps here), so a few seconds see only a few attempts.
+// Signals at a high rate while the writer pauses between open attempts of an absent device: each pause still lasts its
+// second (real sleeps here), so a few seconds see only a few attempts.
 TEST_F(Transport, SignalsDoNotShortenTheOneSecondPauses) {
-    XOB_REQUIRE_SYSLOG();
     struct sigaction action {};
     action.sa_handler = [](int) {};  // no SA_RESTART: a signal interrupts whatever waits
     sigaction(SIGALRM, &action, nullptr);
@@ -234,8 +219,8 @@ TEST_F(Transport, SignalsDoNotShortenTheOneSecondPauses) {
     xob::seams::setDevicePath(absent.c_str());
     const std::string failure = "XOB: " + absent + " couldn't be opened!";
     sendTagged(8, 1);
-    // Two pauses, from the second attempt to the fourth, timed by the real clock (a late look at
-    // the second one can only make them seem shorter).
+    // Two pauses, from the second attempt to the fourth, timed by the real clock (a late look at the second one can
+    // only make them seem shorter).
     SyslogCapture& capture = SyslogCapture::instance();
     EXPECT_GE(capture.countStartingWith(failure, 2, 5000), 2u);
     const auto second = std::chrono::steady_clock::now();

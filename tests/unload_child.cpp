@@ -1,13 +1,11 @@
-// Child process of the lifetime tests: loads the library with dlopen, queues commands, unloads it
-// while the writer thread is still delivering, and goes on running.
+// Child process of the lifetime tests: loads the library with dlopen, queues commands, unloads it while the writer
+// thread is still delivering, and goes on running.
 //
 //   xob_unload_child LIBRARY DEVICE COUNT
-#include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
-#include <thread>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     void* handle = argc == 4 ? dlopen(argv[1], RTLD_NOW | RTLD_LOCAL) : nullptr;
@@ -18,8 +16,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     reinterpret_cast<void (*)(const char*)>(setPath)(argv[2]);
-    for (int i = 0; i < std::atoi(argv[3]); ++i) reinterpret_cast<void (*)(std::uint16_t)>(initFiles)(std::uint16_t(i));
+    for (int i = 0; i < std::atoi(argv[3]); ++i) reinterpret_cast<void (*)(unsigned short)>(initFiles)(i);
     dlclose(handle);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    usleep(300000);
     return 0;
 }

@@ -1,5 +1,5 @@
-// The four navigation loggers from seven threads at once (as their classes allow), tracing on and the
-// TMC timer made to fire again and again: run under ThreadSanitizer too (README.md).
+// The four navigation loggers from seven threads at once (as their classes allow), tracing on and the TMC timer made to
+// fire again and again: run under ThreadSanitizer too (README.md).
 #include "TestKit.h"
 #include <xob/XOBLogger.h>
 
