@@ -29,18 +29,17 @@ int burst(ChildBoard& board, unsigned producers, unsigned gapUs, const std::stri
     return 0;
 }
 
-int forkUnderLoad(ChildBoard& board, unsigned producers, unsigned gapUs, std::uint32_t each, unsigned children,
-                  std::uint32_t childEach) {
-    Producers threads(1, producers, each, std::chrono::microseconds(gapUs), board.producers);
+int forkUnderLoad(ChildBoard& board) {
+    const unsigned gapUs = pick(300, 300, 1500, 3000), each = pick(20000, 6000, 1500, 0), children = pick(24, 8, 6, 0);
+    Producers threads(1, 3, each, std::chrono::microseconds(gapUs), board.producers);
     std::vector<pid_t> pids;
     unsigned clean = 0;
     for (unsigned c = 0; c < children; ++c) {
-        // Spread over the parent's burst.
-        std::this_thread::sleep_for(std::chrono::microseconds(gapUs * each / (children + 1)));
+        std::this_thread::sleep_for(std::chrono::microseconds(gapUs * each / (children + 1)));  // spread over the burst
         const pid_t pid = fork();
         if (pid == 0) {
             alarm(60);  // a hung child must not outlive the run: it would hold the test's output open
-            for (std::uint32_t n = 0; n < childEach; ++n) sendCounted(static_cast<std::uint8_t>(100 + c), board.producers[100 + c]);
+            for (int n = 0; n < 100; ++n) sendCounted(static_cast<std::uint8_t>(100 + c), board.producers[100 + c]);
             std::exit(0);
         }
         if (pid > 0) pids.push_back(pid);
@@ -63,17 +62,12 @@ int main(int argc, char** argv) {
         close(STDIN_FILENO);  // the device gets descriptor 0, which is as good as any
         g_retrySleepSeconds = number(5);  // long enough, an exit waiting for the writer shows
         xob::seams::setSleepHook(&retrySleep);
-        const std::vector<std::uint8_t> filler(number(4), 0x5A);
-        for (std::uint32_t i = 0; i < number(3); ++i) {
-            xob::RecordBuilder(0x409).u32le(i).bytes(filler.data(), static_cast<int>(filler.size())).send(true, 1);
-        }
+        for (std::uint32_t i = 0; i < number(3); ++i) xob::RecordBuilder(0x409).u32le(i).gap(number(4)).send(true, 1);
         return mode == "send" || waitForWriterIdle(20000) ? 0 : 3;
     }
     ChildBoard* board = argc > 3 ? ChildBoard::map(argv[3]) : nullptr;
     if (mode == "burst" && argc == 5 && board != nullptr) return burst(*board, 4, pick(20, 20, 50, 100), argv[4]);
-    if (mode == "fork" && argc == 4 && board != nullptr) {
-        return forkUnderLoad(*board, 3, pick(300, 300, 1500, 3000), pick(20000, 6000, 1500, 0), pick(24, 8, 6, 0), 100);
-    }
+    if (mode == "fork" && argc == 4 && board != nullptr) return forkUnderLoad(*board);
     std::fprintf(stderr, "usage: %s send|drain|burst|fork DEVICE ... (see its source)\n", argv[0]);
     return 2;
 }

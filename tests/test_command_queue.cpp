@@ -51,10 +51,7 @@ TEST(CommandQueue, HoldsAllSlotsRefusesWhenFullAndKeepsOrderAcrossBothWraps) {
         }
         for (int i = 0; i < 6 + round % 5; ++i, ++written) ASSERT_EQ(writeTagged(ring, std::uint8_t(written)), 1);
     }
-    while (!ring.isEmpty()) {
-        ASSERT_EQ(headTag(ring), static_cast<std::uint8_t>(read++));
-        ring.deleteElement();
-    }
+    for (; !ring.isEmpty(); ring.deleteElement()) ASSERT_EQ(headTag(ring), static_cast<std::uint8_t>(read++));
     EXPECT_EQ(read, written);
 }
 

@@ -14,8 +14,7 @@ using namespace xobtest;
 const std::chrono::milliseconds kHung(20000);  // the helper programs end within seconds
 
 void sendTagged(std::uint8_t process, std::uint32_t sequence, int payload) {
-    static const std::vector<std::uint8_t> filler(2000, 0x5A);
-    xob::RecordBuilder(0x409).u8(process).u32le(sequence).bytes(filler.data(), payload).send(true, 1);
+    xob::RecordBuilder(0x409).u8(process).u32le(sequence).gap(payload).send(true, 1);
 }
 
 struct Lifetime : testing::Test { DeviceStandIn device; };
@@ -58,8 +57,7 @@ TEST_F(Lifetime, ExitDeliversWhatTheWriterCanWithinASecondAndReportsTheRest) {
 }
 
 TEST_F(Lifetime, UnloadingTheLibraryUnderARunningWriterIsSafe) {
-    const ChildRun child = runChild({XOBTEST_UNLOAD_CHILD, XOBTEST_LIBRARY, device.path(), "50"}, kHung);
-    ASSERT_EQ(child.status, 0);
+    ASSERT_EQ(runChild({XOBTEST_UNLOAD_CHILD, XOBTEST_LIBRARY, device.path(), "50"}, kHung).status, 0);
     const std::vector<Bytes> records = device.take(50);
     ASSERT_EQ(records.size(), 50u);
     EXPECT_EQ(records.back(), initFilesRecord(49));
@@ -72,10 +70,7 @@ TEST_F(Lifetime, ForkWhileThreadsRecordAndLogNeverHangsOrDuplicates) {
     const bool childThreads = whyForkedChildrenCannotAllocate() == nullptr;
     std::atomic<bool> stop{false};
     std::thread recording([&stop] {
-        for (std::uint32_t i = 0; !stop; ++i) {
-            sendTagged(1, i, 200);
-            std::this_thread::sleep_for(std::chrono::microseconds(50));
-        }
+        for (std::uint32_t i = 0; !stop; usleep(50)) sendTagged(1, i++, 200);
     });
     std::thread logging([&stop] {  // refused entries: a system-log line each
         for (SClientToDevXob record{}; !stop;) GXob::writeToXob(&record, -1, false, 0, EDevXob_LogEntry);
@@ -124,8 +119,7 @@ TEST_F(Lifetime, ProducersSurviveTheRecorderDyingUnderTheirBlockedWrites) {
         // Wait until the FIFO is full: every producer's writer then waits in its write.
         const int peek = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
         int queued = 0;
-        EXPECT_TRUE(eventually([&] { return ioctl(peek, FIONREAD, &queued) == 0 && queued >= 60000; }))
-            << "the producers did not fill the FIFO";
+        EXPECT_TRUE(eventually([&] { return ioctl(peek, FIONREAD, &queued) == 0 && queued >= 60000; })) << "not full";
         close(peek);
         kill(recorder, how);
         kill(recorder, SIGCONT);

@@ -7,8 +7,7 @@
 using namespace xobtest;
 
 Bytes payloadOf(SClientToDevXob& record, int length) {
-    const std::uint8_t* bytes = GXob::detail::payloadBytes(&record);
-    return Bytes(bytes, bytes + length);
+    return Bytes(GXob::detail::payloadBytes(&record), GXob::detail::payloadBytes(&record) + length);
 }
 
 TEST(Packing, TextsAreCutLikeStrncpyAndKeepTheirTerminator) {
@@ -30,20 +29,17 @@ TEST(Packing, TextsAreCutLikeStrncpyAndKeepTheirTerminator) {
 
 TEST(Packing, ValuesGoLittleEndianToUnalignedOffsetsInTheirFullWidth) {
     enum Wide : int { Big = 0x01020304 };
-    int negative = -2;
-    char character = 'x';
-    unsigned high = 0x80000001u;
-    Wide wide = Big;
     SClientToDevXob record{};
-    const void* pointer = reinterpret_cast<const void*>(static_cast<std::uintptr_t>(0xCAFEBABEu));
     int offset = 1;
-    offset += GXob::writeDataToCommand(negative, &record, offset);
-    offset += GXob::writeDataToCommand(character, &record, offset);
-    offset += GXob::writeDataToCommand(high, &record, offset);
-    offset += GXob::writeDataToCommand(pointer, &record, offset);
-    offset += GXob::writeDataToCommand(wide, &record, offset);
+    const auto put = [&](auto value) { offset += GXob::writeDataToCommand(value, &record, offset); };
+    put(-2);
+    put('x');
+    put(0x80000001u);
+    put(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(0xCAFEBABEu)));
+    put(Big);
     EXPECT_EQ(payloadOf(record, offset), (Bytes{0, 0xFE, 0xFF, 0xFF, 0xFF, 'x', 0x01, 0, 0, 0x80, 0xBE, 0xBA, 0xFE,
                                                 0xCA, 4, 3, 2, 1}));
+    Wide wide = Big;
     EXPECT_EQ(GXob::writeDataToCommand(wide, nullptr, 0), 0);
 }
 

@@ -55,15 +55,16 @@ protected:
         xob::seams::setSleepHook(&gatedSleep);
         xob::seams::setWriteHook(&probedWrite);
         writes();
-        SyslogCapture::instance().clear();
+        capture.clear();
     }
     void TearDown() override { g_gateClosed = false; }  // before the device waits for the writer
 
+    SyslogCapture& capture = SyslogCapture::instance();
     DeviceStandIn device;
     const std::string absent = device.path() + ".absent";
 };
 
-TEST_F(Transport, DeliversInOrderOneWritePerRecordAndStampsTheTime) {
+TEST_F(Transport, DeliversInOrderInOneWritePerRecordRepeatedWhenInterruptedAndStampsTheTime) {
     sendTagged(1, 1, 0x12345678);
     GXob::Init_Files(0x418);
     const auto hundredths = static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch() / 10ms);
@@ -78,33 +79,9 @@ TEST_F(Transport, DeliversInOrderOneWritePerRecordAndStampsTheTime) {
     EXPECT_EQ(stamp >> 24, 0u);
     EXPECT_LT((stamp - hundredths) & 0xFFFFFFu, 100u) << "hundredths of the monotonic clock, stamped when queued";
     EXPECT_EQ(writes(), (std::vector<std::size_t>{20, 10, 13}));
-}
 
-// A writer runs only while records wait: it ends when the ring empties, the next entry starts another, and a start that
-// fails is reported and left to the next entry. Thread starts are counted, and the first `failStarts` fail.
-std::atomic<int> g_threadStarts{0}, g_failStarts{0};
-
-TEST_F(Transport, WriterThreadStartsOnDemandAndAFailedStartIsRetried) {
-    xob::seams::setThreadStartHook([] { return ++g_threadStarts, g_failStarts > 0 && g_failStarts-- > 0 ? EAGAIN : 0; });
-    sendTagged(2, 1);
-    EXPECT_EQ(device.take(1), std::vector<Bytes>{taggedRecord(2, 1)});
-    ASSERT_TRUE(waitForWriterIdle());
-    EXPECT_EQ(g_threadStarts, 1);
-
-    g_failStarts = 1;
-    sendTagged(3, 1);
-    EXPECT_FALSE(GXob::getXOBThreadActive()) << "no thread runs, so the flag must not claim one";
-    EXPECT_EQ(SyslogCapture::instance().countStartingWith("XOB: Writer thread couldn't be started (Error: '", 1), 1u);
-    sendTagged(3, 2);  // starts the writer, which delivers both
-    EXPECT_EQ(device.take(2), (std::vector<Bytes>{taggedRecord(3, 1), taggedRecord(3, 2)}));
-    EXPECT_TRUE(waitForWriterIdle());
-    EXPECT_EQ(g_threadStarts, 3);
-    xob::seams::setThreadStartHook(nullptr);
-}
-
-// Nine interruptions: the tenth call delivers. Ten: the record is given up after the tenth call, silently, and the next
-// one goes through.
-TEST_F(Transport, InterruptedWriteIsRepeatedUpToTenCalls) {
+    // Nine interruptions: the tenth call delivers. Ten: the record is given up after the tenth call, silently, and the
+    // next one goes through.
     writes(9);
     sendTagged(4, 1);
     EXPECT_EQ(device.take(1), std::vector<Bytes>{taggedRecord(4, 1)});
@@ -116,6 +93,29 @@ TEST_F(Transport, InterruptedWriteIsRepeatedUpToTenCalls) {
     EXPECT_EQ(device.pending(), 0u);
 }
 
+// A writer runs only while records wait: it ends when the ring empties, the next entry starts another, and a start that
+// fails is reported and left to the next entry. Thread starts are counted, and the first `failStarts` fail.
+std::atomic<int> g_threadStarts{0}, g_failStarts{0};
+
+TEST_F(Transport, WriterThreadStartsOnDemandAndAFailedStartIsRetried) {
+    xob::seams::setThreadStartHook([] { return ++g_threadStarts, g_failStarts-- > 0 ? EAGAIN : 0; });
+    sendTagged(2, 1);
+    EXPECT_EQ(device.take(1), std::vector<Bytes>{taggedRecord(2, 1)});
+    ASSERT_TRUE(waitForWriterIdle());
+    EXPECT_EQ(g_threadStarts, 1);
+
+    g_failStarts = 1;
+    sendTagged(3, 1);
+    EXPECT_FALSE(GXob::getXOBThreadActive()) << "no thread runs, so the flag must not claim one";
+    EXPECT_EQ(capture.countStartingWith("XOB: Writer thread couldn't be started (Error: '", 1), 1u);
+    sendTagged(3, 2);  // starts the writer, which delivers both
+    EXPECT_EQ(device.take(2), (std::vector<Bytes>{taggedRecord(3, 1), taggedRecord(3, 2)}));
+    EXPECT_TRUE(waitForWriterIdle());
+    EXPECT_EQ(g_threadStarts, 3);
+    xob::seams::setThreadStartHook(nullptr);
+}
+
+
 TEST_F(Transport, FullRingRefusesAndReportsEachLostEntry) {
     xob::seams::setDevicePath(absent.c_str());
     g_gateClosed = true;  // the writer stays on its first record, retrying
@@ -123,9 +123,8 @@ TEST_F(Transport, FullRingRefusesAndReportsEachLostEntry) {
     ASSERT_TRUE(eventually([] { return g_sleeps > 0; }));
     // The head record plus 119 more fill the 120 slots; the next two are lost.
     for (std::uint8_t i = 1; i <= 121; ++i) sendTagged(6, i);
-    EXPECT_EQ(SyslogCapture::instance().countStartingWith(
-                  "XOB: XOB_ThreadCmdQueue is full. LogEntry is Lost! (functionId: '0x409', ui32Data[0]: '0x00000006')", 2),
-              2u);
+    EXPECT_EQ(capture.countStartingWith("XOB: XOB_ThreadCmdQueue is full. LogEntry is Lost! (functionId: '0x409', "
+                                        "ui32Data[0]: '0x00000006')", 2), 2u);
 
     // Let the device come back: the first record has used up only some attempts, so every queued record is delivered,
     // in order.
@@ -138,7 +137,7 @@ TEST_F(Transport, FullRingRefusesAndReportsEachLostEntry) {
 
 // The shortest and the longest payload go in one write; a length outside them is refused, changes nothing and is
 // reported.
-TEST_F(Transport, PayloadLengthOutsideTheRecordIsRefusedAndReported) {
+TEST_F(Transport, PayloadLengthOutsideTheRecordIsRefusedAndReportedWithoutWaitingForTheLog) {
     for (const int length : {-12, 2044, 2045, 0}) {
         SClientToDevXob record{};
         record.functionId = kTestId;
@@ -148,17 +147,31 @@ TEST_F(Transport, PayloadLengthOutsideTheRecordIsRefusedAndReported) {
         EXPECT_EQ(writes(), refused ? std::vector<std::size_t>{} : std::vector<std::size_t>{12u + length}) << length;
         if (refused) {
             EXPECT_EQ(std::memcmp(&record, &before, sizeof record), 0) << length;
-            EXPECT_EQ(SyslogCapture::instance().countStartingWith(
-                          "XOB: Invalid payload length " + std::to_string(length) + ". LogEntry is Lost! (functionId: '0x409')", 1),
-                      1u);
+            const std::string line = "XOB: Invalid payload length " + std::to_string(length) + ". LogEntry is Lost!";
+            EXPECT_EQ(capture.countStartingWith(line + " (functionId: '0x409')", 1), 1u);
         }
     }
     EXPECT_EQ(device.take(1), std::vector<Bytes>{logEntry(kTestId, 1, Bytes(2044, 0))}) << "the longest, whole";
+
+    // While the log reader reads nothing, lines are dropped at once instead of waited for, and counted: the first line
+    // after it reads again is the count, and no line is unaccounted for.
+    capture.pause(true);
+    SClientToDevXob record{};
+    auto slowest = std::chrono::steady_clock::duration::zero();
+    for (int i = 0; i < 200; ++i) {
+        const auto before = std::chrono::steady_clock::now();
+        GXob::writeToXob(&record, -1, false, 0, EDevXob_LogEntry);
+        slowest = std::max(slowest, std::chrono::steady_clock::now() - before);
+    }
+    EXPECT_LT(slowest, std::chrono::milliseconds(50)) << "an entry call waited for the log reader";
+    capture.pause(false);
+    const std::size_t lost = capture.settle();
+    EXPECT_GT(lost, 0u) << "the reader's queue cannot hold all of them";
+    EXPECT_EQ(capture.countStartingWith("XOB: Invalid payload length -1.") + lost, std::size_t{200});
 }
 
-// A record is given up after 30 attempts to open the device, each reported. Something other than a device at the device
-// path (a file, or a symbolic link to one) counts as absent and is never written: the file is byte for byte what it
-// was.
+// A record is given up after 30 attempts to open the device, each reported. A file at the device path (or a symbolic
+// link to one) counts as absent and is never written: it stays byte for byte what it was.
 TEST_F(Transport, AbsentDeviceOrAFileAtItsPathIsRetriedThirtyTimesPerRecordThenGivenUp) {
     const std::string file = device.path() + ".passwd";
     const std::string content = "root:x:0:0:root:/root:/bin/sh\n";
@@ -166,14 +179,14 @@ TEST_F(Transport, AbsentDeviceOrAFileAtItsPathIsRetriedThirtyTimesPerRecordThenG
     ASSERT_EQ(symlink(file.c_str(), (device.path() + ".link").c_str()), 0);
     for (const std::string& path : {absent, file, device.path() + ".link"}) {
         xob::seams::setDevicePath(path.c_str());
-        SyslogCapture::instance().clear();
+        capture.clear();
         g_sleeps = 0;
         sendTagged(5, 1);
         ASSERT_TRUE(waitForWriterIdle());
         EXPECT_EQ(g_sleeps, 30) << path;
         // Lines the capture could not take in time are counted by the library instead.
-        const std::size_t lost = SyslogCapture::instance().settle();
-        EXPECT_EQ(SyslogCapture::instance().countStartingWith("XOB: " + path + " couldn't be opened! Retry in 1 Second...") +
+        const std::size_t lost = capture.settle();
+        EXPECT_EQ(capture.countStartingWith("XOB: " + path + " couldn't be opened! Retry in 1 Second...") +
                       lost, 30u) << path;
         EXPECT_EQ(GXob::writeSetXobActivFlag(true), -1) << path;
         EXPECT_EQ(GXob::doStop_Flush(), 0) << path;
@@ -185,26 +198,6 @@ TEST_F(Transport, AbsentDeviceOrAFileAtItsPathIsRetriedThirtyTimesPerRecordThenG
     sendTagged(5, 3);  // delivery resumes by itself
     EXPECT_EQ(device.take(1), std::vector<Bytes>{taggedRecord(5, 3)});
     for (const char* name : {".link", ".passwd"}) std::remove((device.path() + name).c_str());
-}
-
-// While the log reader reads nothing, lines are dropped at once instead of waited for, and counted: the first line
-// after it reads again is the count, and no line is unaccounted for.
-TEST_F(Transport, StalledLogReaderCostsLinesNotTime) {
-    constexpr int kCalls = 200;
-    SyslogCapture& capture = SyslogCapture::instance();
-    capture.pause(true);
-    SClientToDevXob record{};
-    auto slowest = std::chrono::steady_clock::duration::zero();
-    for (int i = 0; i < kCalls; ++i) {
-        const auto before = std::chrono::steady_clock::now();
-        GXob::writeToXob(&record, -1, false, 0, EDevXob_LogEntry);
-        slowest = std::max(slowest, std::chrono::steady_clock::now() - before);
-    }
-    EXPECT_LT(slowest, std::chrono::milliseconds(50)) << "an entry call waited for the log reader";
-    capture.pause(false);
-    const std::size_t lost = capture.settle();
-    EXPECT_GT(lost, 0u) << "the reader's queue cannot hold all of them";
-    EXPECT_EQ(capture.countStartingWith("XOB: Invalid payload length -1.") + lost, std::size_t{kCalls});
 }
 
 // Signals at a high rate while the writer pauses between open attempts of an absent device: each pause still lasts its
@@ -221,7 +214,6 @@ TEST_F(Transport, SignalsDoNotShortenTheOneSecondPauses) {
     sendTagged(8, 1);
     // Two pauses, from the second attempt to the fourth, timed by the real clock (a late look at the second one can
     // only make them seem shorter).
-    SyslogCapture& capture = SyslogCapture::instance();
     EXPECT_GE(capture.countStartingWith(failure, 2, 5000), 2u);
     const auto second = std::chrono::steady_clock::now();
     EXPECT_GE(capture.countStartingWith(failure, 4, 5000), 4u);

@@ -66,10 +66,7 @@ TEST(StressLoggers, AllFourLoggersFromSeveralThreadsWithTheTmcTimerFiring) {
     constexpr unsigned kThreads = sizeof work / sizeof work[0];
     std::atomic<bool> callsDone{false};
     std::thread timer([&callsDone] {  // the timer controller's thread runs every armed TMC timer now
-        while (!callsDone) {
-            TimerCtrl_GetInstance()->Expedite();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        for (; !callsDone; usleep(1000)) TimerCtrl_GetInstance()->Expedite();
     });
     std::atomic<std::uint64_t> sent{0};
     std::atomic<unsigned> ready{0};

@@ -18,8 +18,7 @@ void* refuseEverySixteenth(std::size_t size) {  // the copy of each producer's r
 
 // The FIFO renamed away and back: its reader and the library's open descriptors keep working meanwhile.
 void moveDevice(const std::string& path, bool away) {
-    const std::string there = path + ".away";
-    EXPECT_EQ(away ? std::rename(path.c_str(), there.c_str()) : std::rename(there.c_str(), path.c_str()), 0);
+    EXPECT_EQ(std::rename((path + (away ? "" : ".away")).c_str(), (path + (away ? ".away" : "")).c_str()), 0);
 }
 
 class Stress : public testing::Test {
