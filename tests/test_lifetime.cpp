@@ -134,7 +134,7 @@ TEST_F(Lifetime, ProducersSurviveTheRecorderDyingUnderTheirBlockedWrites) {
 }
 
 // Where there is no system log socket at all, the lines go to standard error instead. (A stalled one costs lines, not
-// time: Transport.StalledLogReaderCostsLinesNotTime.)
+// time: Transport.PayloadLengthOutsideTheRecordIsRefusedAndReportedWithoutWaitingForTheLog.)
 TEST_F(Lifetime, AnAbsentSystemLogGoesToStandardError) {
     const std::string absentDevice = device.path() + ".absent";
     const std::string errors = device.path() + ".stderr";
