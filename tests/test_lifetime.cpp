@@ -26,7 +26,7 @@ TEST_F(Lifetime, ExitDeliversWhatTheWriterCanWithinASecondAndReportsTheRest) {
     XOB_REQUIRE_SYSLOG();
     const struct {
         bool stalled;  // the device reads nothing until the child has ended
-        std::vector<std::string> arguments;  // the child queues COUNT entries of PAYLOAD bytes
+        std::vector<std::string> arguments;  // send DEVICE COUNT PAYLOAD RETRY_SLEEP_SECONDS (test_child.cpp)
         int minMs, maxMs, reported;  // the child's run time; entries reported lost at exit (-1: some)
     } cases[] = {
         {false, {XOBTEST_CHILD, "send", device.path(), "100", "200", "1"}, 0, 6000, 0},
