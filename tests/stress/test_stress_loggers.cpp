@@ -1,13 +1,11 @@
-// The four navigation loggers from seven threads at once (as their classes allow), tracing on and the
-// TMC timer made to fire again and again: run under ThreadSanitizer too (README.md).
+// The four navigation loggers from seven threads at once (as their classes allow), tracing on and the TMC timer made to
+// fire again and again: run under ThreadSanitizer too (README.md).
 #include "TestKit.h"
 #include <xob/XOBLogger.h>
 
 #include "Ledger.h"
 
 using namespace xobtest;
-
-namespace {
 
 constexpr std::uint16_t kTmc = 0x758;  // the timer decides how many: those that arrived or were reported
 
@@ -68,10 +66,7 @@ TEST(StressLoggers, AllFourLoggersFromSeveralThreadsWithTheTmcTimerFiring) {
     constexpr unsigned kThreads = sizeof work / sizeof work[0];
     std::atomic<bool> callsDone{false};
     std::thread timer([&callsDone] {  // the timer controller's thread runs every armed TMC timer now
-        while (!callsDone) {
-            TimerCtrl_GetInstance()->Expedite();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        for (; !callsDone; usleep(1000)) TimerCtrl_GetInstance()->Expedite();
     });
     std::atomic<std::uint64_t> sent{0};
     std::atomic<unsigned> ready{0};
@@ -102,5 +97,3 @@ TEST(StressLoggers, AllFourLoggersFromSeveralThreadsWithTheTmcTimerFiring) {
     EXPECT_GE(books.byFunction[kTmc], 1u) << "the TMC timer never fired";
     EXPECT_GT(traceLines.load(), sent / 2) << "tracing was on for every recording operation";
 }
-
-}  // namespace
