@@ -20,12 +20,17 @@ Bytes taggedRecord(std::uint8_t producer, std::uint8_t sequence, int time = 0x10
     return logEntry(kTestId, static_cast<std::uint32_t>(time), Bytes{producer, 0, 0, 0, sequence, 0, 0, 0});
 }
 
-// The seams: the writer's one-second sleeps are counted and held while the gate is closed; every write's size is noted
-// and the first `g_eintrLeft` writes fail with EINTR.
+// The seams: the writer's one-second sleeps are counted and held while the gate is closed, and they note whether the
+// writer blocks the signals its host handles; every write's size is noted and the first `g_eintrLeft` writes fail
+// with EINTR.
 std::atomic<int> g_sleeps{0};
-std::atomic<bool> g_gateClosed{false};
+std::atomic<bool> g_gateClosed{false}, g_writerBlocksSignals{false};
 void gatedSleep(unsigned) {
     ++g_sleeps;
+    sigset_t mask;
+    pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    g_writerBlocksSignals = sigismember(&mask, SIGINT) == 1 && sigismember(&mask, SIGTERM) == 1 &&
+                            sigismember(&mask, SIGALRM) == 1 && sigismember(&mask, SIGUSR1) == 1;
     while (g_gateClosed) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
@@ -184,15 +189,14 @@ TEST_F(Transport, AbsentDeviceOrAFileAtItsPathIsRetriedThirtyTimesPerRecordThenG
         sendTagged(5, 1);
         ASSERT_TRUE(waitForWriterIdle());
         EXPECT_EQ(g_sleeps, 30) << path;
+        EXPECT_TRUE(g_writerBlocksSignals) << "the writer could take a signal meant for its host's threads";
         // Lines the capture could not take in time are counted by the library instead.
         const std::size_t lost = capture.settle();
         EXPECT_EQ(capture.countStartingWith("XOB: " + path + " couldn't be opened! Retry in 1 Second...") +
                       lost, 30u) << path;
         EXPECT_EQ(GXob::writeSetXobActivFlag(true), -1) << path;
         EXPECT_EQ(GXob::doStop_Flush(), 0) << path;
-        std::stringstream after;
-        after << std::ifstream(file).rdbuf();
-        EXPECT_EQ(after.str(), content) << path;
+        EXPECT_EQ(readFile(file), content) << path;
     }
     xob::seams::setDevicePath(device.path().c_str());
     sendTagged(5, 3);  // delivery resumes by itself
