@@ -26,7 +26,7 @@ const Bytes kAcrossTheWrap = logEntry(0x759, 0xFFFF00, {2, 1}) + logEntry(0x759,
                              logEntry(0x759, 0x10, {2, 1}) + logEntry(0x703, 0x20, {'b', 0, 'a', 0}) +
                              logEntry(0x759, 0x18, {2, 1});
 
-// The tool runs in a directory of recordings: good.xob, damaged.xob and a.xob (across the wrap).
+// The tool runs in a directory of recordings: those tool.cases names.
 class DecodeTool : public testing::Test {
 protected:
     void SetUp() override {
@@ -34,6 +34,7 @@ protected:
         write("good.xob", kPrepare + kMedia + logEntry(0x703, 300, {'b', 0, 'a', 0}));
         write("damaged.xob", kPrepare + kImpossible + kMedia);
         write("a.xob", kAcrossTheWrap);
+        write("control.xob", Bytes{6, 0, 0, 0, 13, 0, 0, 0} + kMedia);
     }
     void TearDown() override { std::system(("rm -rf '" + m_dir + "'").c_str()); }
 
