@@ -7,12 +7,9 @@
 #include "Decoder.h"
 #include "Format.h"
 #include "Golden.h"
-
 #include "TestKit.h"
 
 #include <set>
-
-namespace {
 
 using namespace xob::decoder;
 
@@ -32,9 +29,7 @@ nlohmann::json expectedFields(nlohmann::json args, const EntryKind& kind) {
 nlohmann::json decodedFields(const DecodedRecord& record) {
     nlohmann::json fields = nlohmann::json::parse(jsonRecord(record)["fields"].dump());
     for (const Field& field : record.fields) {
-        if (field.layout->names != nullptr) {
-            fields.erase(std::string(field.layout->name) + "Name");
-        }
+        if (field.layout->names != nullptr) fields.erase(std::string(field.layout->name) + "Name");
     }
     return fields;
 }
@@ -44,9 +39,7 @@ TEST(DecoderRoundTrip, EveryGoldenRecordDecodesToItsCall) {
     for (const xobtest::GoldenCase& c : xobtest::goldenCases(XOBTEST_GOLDEN_RECORDS)) {
         SCOPED_TRACE(c.line);
         ASSERT_FALSE(c.call.empty()) << "a line that does not read";
-        if (!c.records) {
-            continue;
-        }
+        if (!c.records) continue;
         const DecodedRecord record = decodeRecord(c.bytes.data(), c.bytes.size());
         std::string line;  // the bulk writer's JSON is the JSON library's, byte for byte
         appendJsonLine(line, record);
@@ -56,9 +49,7 @@ TEST(DecoderRoundTrip, EveryGoldenRecordDecodesToItsCall) {
             continue;
         }
         reached.insert(record.kind);
-        if (!c.roundTrip) {
-            continue;
-        }
+        if (!c.roundTrip) continue;
         EXPECT_EQ(record.timestamp, static_cast<std::uint32_t>(xobtest::kGoldenTime));
         EXPECT_EQ(record.kind->name, c.call);
         nlohmann::json args = nlohmann::json::parse(c.args.dump());
@@ -95,13 +86,9 @@ TEST(DecoderCatalogue, EveryExportedEntryFunctionHasAStatement) {
     }
     ASSERT_FALSE(exported.empty());
     std::map<std::string, int> stated;
-    for (const EntryKind& kind : entryKinds()) {
-        ++stated[kind.name];
-    }
+    for (const EntryKind& kind : entryKinds()) ++stated[kind.name];
     for (const auto& function : exported) {
         EXPECT_GE(stated[function.first], function.second)
             << "GXob::" << function.first << " is exported, but not every overload has a statement in entries/EntryKinds.def";
     }
 }
-
-}  // namespace
