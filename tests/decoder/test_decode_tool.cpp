@@ -24,7 +24,7 @@ protected:
                            logEntry(0x759, 0x18, {2, 1}));
         write("control.xob", Bytes{6, 0, 0, 0, 13, 0, 0, 0} + kMedia);
     }
-    void TearDown() override { runChild({"rm", "-rf", m_dir}, std::chrono::seconds(20)); }
+    void TearDown() override { runChild({"/bin/rm", "-rf", m_dir}, std::chrono::seconds(20)); }
 
     std::string write(const std::string& name, const Bytes& bytes) const {
         const std::string path = m_dir + "/" + name;

@@ -30,21 +30,15 @@ std::vector<Bytes> records(const Bytes& stream) {
     return cut;
 }
 
-// A log entry that tells its producer and its place in that producer's sequence.
-Bytes numbered(unsigned producer, std::uint32_t sequence, std::size_t payloadSize = 5) {
-    Bytes payload(payloadSize, 0xA5);
-    payload[0] = static_cast<std::uint8_t>(producer);
-    for (std::size_t i = 1; i < 5 && i < payloadSize; ++i) {
-        payload[i] = static_cast<std::uint8_t>(sequence >> (8 * (i - 1)));
-    }
-    return logEntry(0x703, sequence & 0xFFFFFFu, payload);
-}
+// A log entry that tells its producer (its payload) and its place in that producer's sequence
+// (its timestamp).
+Bytes numbered(std::uint8_t producer, std::uint32_t sequence) { return logEntry(0x703, sequence, {producer}); }
 
 class Recorder : public testing::Test {
 protected:
     ~Recorder() override {
         if (m_pid > 0 && kill(m_pid, SIGKILL) == 0) waitpid(m_pid, nullptr, 0);
-        runChild({"rm", "-rf", m_dir}, kLimit);
+        runChild({"/bin/rm", "-rf", m_dir}, kLimit);
     }
 
     // Starts xob-recorder on the test's FIFO and waits until writers can open it.
@@ -123,7 +117,7 @@ TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
     start({"--output", savedPath, "--quiet", "--stats-every", "0.05"});
     int counts[2];  // each producer's (number, records delivered), written at once when it ends
     ASSERT_EQ(pipe(counts), 0);
-    for (std::uint32_t producer = 0; producer < kProducers; ++producer) {
+    for (std::uint8_t producer = 0; producer < kProducers; ++producer) {
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
@@ -159,7 +153,7 @@ TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
     const std::vector<Bytes> saved = records(readFile<Bytes>(savedPath));
     std::vector<std::uint32_t> next(kProducers, 0);
     for (const Bytes& record : saved) {
-        const unsigned producer = record[12];
+        const std::uint8_t producer = record[12];
         ASSERT_LT(producer, kProducers);
         ASSERT_EQ(record, numbered(producer, next[producer]++)) << "out of order or not whole";
     }
@@ -231,7 +225,7 @@ TEST_F(Recorder, DamagedInputIsReportedAndSkipped) {
 TEST_F(Recorder, RotationKeepsRecordsWholeInARingOfFiles) {
     constexpr std::size_t kSize = 64 * 1024;
     Bytes stream = initFilesRecord(0x418) + Bytes{6, 0, 0, 0, 13, 0, 0, 0};
-    for (std::uint32_t size = 1; size <= 2044; ++size) stream = std::move(stream) + numbered(0, size, size);
+    for (std::uint32_t n = 1; n <= 2044; ++n) stream = std::move(stream) + logEntry(0x703, n, Bytes(n, 0xA5));
     const std::vector<Bytes> sent = records(stream);
     const auto record = [&](const std::string& saved, const std::string& rotate) {
         start({"--quiet", "--output", saved, "--rotate", rotate});
