@@ -18,14 +18,8 @@ const Bytes kStop = {6, 0, 0, 0, 13, 0, 0, 0};                 // StopFlush, 8 b
 
 // A line: "<offset> <size> <DecodedRecord::name()>", a part of its damage report (empty: the
 // record is well-formed), a part of its text line.
-struct Line {
-    std::string record, damage, shows;
-};
-struct DamageCase {
-    std::string name;
-    Bytes stream;
-    std::vector<Line> lines;
-};
+struct Line { std::string record, damage, shows; };
+struct DamageCase { std::string name; Bytes stream; std::vector<Line> lines; };
 void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.name; }
 
 std::vector<DamageCase> damageCases() {
@@ -41,6 +35,20 @@ std::vector<DamageCase> damageCases() {
         }
     }
     return cases;
+}
+
+// The lines of a stream fed to a StreamDecoder: first `head` bytes, then pieces of `piece` bytes.
+std::vector<std::string> linesOf(const Bytes& stream, std::size_t head, std::size_t piece) {
+    std::vector<std::string> lines;
+    StreamDecoder decoder([&](const DecodedRecord& r) {
+        lines.push_back(std::to_string(r.offset) + "+" + std::to_string(r.size) + " " + textLine(r));
+    });
+    for (std::size_t at = 0, size = head; at < stream.size(); at += size, size = piece) {
+        size = std::min(size, stream.size() - at);
+        decoder.feed(stream.data() + at, size);
+    }
+    decoder.finish();
+    return lines;
 }
 
 class DamagedInput : public testing::TestWithParam<DamageCase> {};
@@ -66,32 +74,14 @@ TEST_P(DamagedInput, IsReportedOnItsRecordsLineAndDecodingGoesOn) {
         EXPECT_EQ(json, jsonRecord(r).dump() + "\n");
     }
     EXPECT_EQ(summary.damaged, damaged);
-}
-
-// The lines of a stream fed to a StreamDecoder: first `head` bytes, then pieces of `piece` bytes.
-std::vector<std::string> linesOf(const Bytes& stream, std::size_t head, std::size_t piece) {
-    std::vector<std::string> lines;
-    StreamDecoder decoder([&](const DecodedRecord& r) {
-        lines.push_back(std::to_string(r.offset) + "+" + std::to_string(r.size) + " " + textLine(r));
-    });
-    for (std::size_t at = 0, size = head; at < stream.size(); at += size, size = piece) {
-        size = std::min(size, stream.size() - at);
-        decoder.feed(stream.data() + at, size);
+    // Read in pieces, the stream gives the lines it gives in one piece: cut once at every offset,
+    // and cut into single bytes.
+    const std::vector<std::string> whole = linesOf(c.stream, c.stream.size(), 0);
+    EXPECT_EQ(whole.size(), c.lines.size());
+    for (std::size_t cut = 1; cut < c.stream.size(); ++cut) {
+        EXPECT_EQ(linesOf(c.stream, cut, c.stream.size()), whole) << "cut at " << cut;
     }
-    decoder.finish();
-    return lines;
-}
-
-// Read in pieces, a stream gives the lines it gives in one piece: cut once at every offset, and
-// cut into single bytes.
-TEST_P(DamagedInput, GivesTheSameLinesHoweverItIsCut) {
-    const Bytes& stream = GetParam().stream;
-    const std::vector<std::string> whole = linesOf(stream, stream.size(), 0);
-    EXPECT_EQ(whole.size(), GetParam().lines.size());
-    for (std::size_t cut = 1; cut < stream.size(); ++cut) {
-        EXPECT_EQ(linesOf(stream, cut, stream.size()), whole) << "cut at " << cut;
-    }
-    EXPECT_EQ(linesOf(stream, 1, 1), whole);
+    EXPECT_EQ(linesOf(c.stream, 1, 1), whole);
 }
 
 TEST(DecoderDamage, CasesAreRead) { EXPECT_GE(damageCases().size(), 20u); }

@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <iterator>
+
 using namespace xobtest;
 
 const Bytes kPrepare = logEntry(0x759, 100, {2, 1});
@@ -96,18 +98,13 @@ TEST_F(DecodeTool, JsonLinesValidateAgainstTheSchema) {
 // written in two parts once it is whole; SIGINT ends the run.
 TEST_F(DecodeTool, FollowPrintsRecordsAppendedToAGrowingFile) {
     const std::string path = write("growing.xob", kPrepare);
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    fcntl(out[0], F_SETFL, O_NONBLOCK);
-    const pid_t child = startChild({XOBTEST_DECODE_TOOL, "--follow", "--no-header", path}, "", {}, out[1]);
-    close(out[1]);
+    const int out = open((m_dir + "/out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const pid_t child = startChild({XOBTEST_DECODE_TOOL, "--follow", "--no-header", path}, "", {}, out);
+    close(out);
     std::string seen;
     const auto lines = [&] {
-        char chunk[4096];
-        for (ssize_t got; (got = read(out[0], chunk, sizeof chunk)) > 0;) {
-            seen.append(chunk, static_cast<std::size_t>(got));
-        }
-        return lineCount(seen);
+        std::ifstream in(m_dir + "/out");
+        return lineCount(seen = std::string(std::istreambuf_iterator<char>(in), {}));
     };
     EXPECT_TRUE(eventually([&] { return lines() == 1; }));
     std::FILE* file = std::fopen(path.c_str(), "ab");
@@ -120,6 +117,5 @@ TEST_F(DecodeTool, FollowPrintsRecordsAppendedToAGrowingFile) {
     EXPECT_NE(seen.find("HDU_Media_SystemModeChanged"), std::string::npos);
     kill(child, SIGINT);
     const ChildRun run = finishChild(child, std::chrono::seconds(10));
-    close(out[0]);
     EXPECT_TRUE(run.exited && run.status == 0) << run.status;
 }

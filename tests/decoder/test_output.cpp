@@ -24,11 +24,8 @@ TEST(DecoderOutput, ClockIsHoursMinutesSecondsAndHundredths) {
 
 TEST(DecoderOutput, TextsAreQuotedAndEscapedByteForByte) {
     const std::pair<std::string, const char*> cases[] = {
-        {"", R"("")"},
-        {"plain text 1|2", R"("plain text 1|2")"},
-        {"say \"hi\" \\ now", R"("say \"hi\" \\ now")"},
-        {"a\nb\tc\rd", R"("a\nb\tc\rd")"},
-        {std::string("\x01\x7F\x80\xE4\xFF", 5), R"("\x01\x7F\x80\xE4\xFF")"},
+        {"", R"("")"}, {"plain text 1|2", R"("plain text 1|2")"}, {"say \"hi\" \\ now", R"("say \"hi\" \\ now")"},
+        {"a\nb\tc\rd", R"("a\nb\tc\rd")"}, {std::string("\x01\x7F\x80\xE4\xFF", 5), R"("\x01\x7F\x80\xE4\xFF")"},
     };
     for (const auto& c : cases) EXPECT_EQ(quote(c.first), c.second);
     EXPECT_EQ(quote("'", '\''), R"('\'')");
