@@ -5,11 +5,4 @@
 
 #include <cstdlib>
 
-namespace {
-
-const bool g_deviceSet = [] {
-    xob::seams::setDevicePath(std::getenv("XOBTEST_DEVICE"));
-    return true;
-}();
-
-}  // namespace
+static const bool g_deviceSet = (xob::seams::setDevicePath(std::getenv("XOBTEST_DEVICE")), true);

@@ -6,54 +6,30 @@
 #include "Golden.h"
 #include "TestKit.h"
 
-#include <ostream>
+#include <regex>
 
-namespace {
-
-using xob::decoder::DecodedRecord;
+using namespace xob::decoder;
 using xobtest::Bytes;
-using xobtest::logEntry;
 using xobtest::operator+;
 
 // Well-formed records to put around the damage.
-const Bytes kPrepare = logEntry(0x759, 100, {2, 1});  // Nav_SWDL_Prepare, 14 bytes
-const Bytes kStop = {6, 0, 0, 0, 13, 0, 0, 0};        // StopFlush, 8 bytes
-const Bytes kStartRG = logEntry(0x418, 5, Bytes{1, 2, 'a', 0, 'b', 0} + Bytes{2, 0, 0, 0});  // 22 bytes
+const Bytes kPrepare = xobtest::logEntry(0x759, 100, {2, 1});  // Nav_SWDL_Prepare, 14 bytes
+const Bytes kStop = {6, 0, 0, 0, 13, 0, 0, 0};                 // StopFlush, 8 bytes
 
-Bytes withLength(Bytes record, std::uint16_t length) {
-    record[0] = static_cast<std::uint8_t>(length);
-    record[1] = static_cast<std::uint8_t>(length >> 8);
-    return record;
-}
-
-struct Line {
-    std::string record;  // "<offset> <size> <DecodedRecord::name()>"
-    std::string damage;  // a part of the damage report; empty: the record is well-formed
-    std::string shows;   // a part of the text line
-};
-
-struct DamageCase {
-    std::string name;
-    Bytes stream;
-    std::vector<Line> lines;
-};
-
+// A line: "<offset> <size> <DecodedRecord::name()>", a part of its damage report (empty: the
+// record is well-formed), a part of its text line.
+struct Line { std::string record, damage, shows; };
+struct DamageCase { std::string name; Bytes stream; std::vector<Line> lines; };
 void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.name; }
 
-// The cases of damage.cases.
 std::vector<DamageCase> damageCases() {
     std::vector<DamageCase> cases;
     std::ifstream in(XOBTEST_DAMAGE_CASES);
+    const std::regex line(R"(  (.*?) *\| *(.*?) *\| *(.*?) *)");
+    std::smatch part;
     for (std::string text; std::getline(in, text);) {
-        std::istringstream line(text);
-        if (text.compare(0, 2, "  ") == 0 && !cases.empty()) {
-            Line l;
-            for (std::string* part : {&l.record, &l.damage, &l.shows}) {
-                std::getline(line, *part, '|');
-                part->erase(0, part->find_first_not_of(' '));
-                part->erase(part->find_last_not_of(' ') + 1);
-            }
-            cases.back().lines.push_back(l);
+        if (!cases.empty() && std::regex_match(text, part, line)) {
+            cases.back().lines.push_back({part[1], part[2], part[3]});
         } else if (!text.empty() && text[0] != '#') {
             cases.push_back({text.substr(0, text.find(':')), xobtest::hexBytes(text.substr(text.find(':') + 1)), {}});
         }
@@ -61,63 +37,51 @@ std::vector<DamageCase> damageCases() {
     return cases;
 }
 
+// The lines of a stream fed to a StreamDecoder: first `head` bytes, then pieces of `piece` bytes.
+std::vector<std::string> linesOf(const Bytes& stream, std::size_t head, std::size_t piece) {
+    std::vector<std::string> lines;
+    StreamDecoder decoder([&](const DecodedRecord& r) {
+        lines.push_back(std::to_string(r.offset) + "+" + std::to_string(r.size) + " " + textLine(r));
+    });
+    for (std::size_t at = 0, size = head; at < stream.size(); at += size, size = piece) {
+        size = std::min(size, stream.size() - at);
+        decoder.feed(stream.data() + at, size);
+    }
+    decoder.finish();
+    return lines;
+}
+
 class DamagedInput : public testing::TestWithParam<DamageCase> {};
 
 TEST_P(DamagedInput, IsReportedOnItsRecordsLineAndDecodingGoesOn) {
     const DamageCase& c = GetParam();
     std::vector<DecodedRecord> records;
-    const auto summary = xob::decoder::decodeStream(c.stream.data(), c.stream.size(),
-                                                    [&](const DecodedRecord& r) { records.push_back(r); });
+    const auto summary =
+        decodeStream(c.stream.data(), c.stream.size(), [&](const DecodedRecord& r) { records.push_back(r); });
     ASSERT_EQ(records.size(), c.lines.size());
     std::size_t damaged = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const DecodedRecord& r = records[i];
-        const Line& expected = c.lines[i];
-        const std::string line = xob::decoder::textLine(r);
+        const std::string line = textLine(r);
         SCOPED_TRACE(line);
-        EXPECT_EQ(std::to_string(r.offset) + " " + std::to_string(r.size) + " " + r.name(), expected.record);
-        if (expected.damage.empty()) {
-            EXPECT_FALSE(r.damaged());
-        } else {
-            ++damaged;
-            EXPECT_NE(line.find(expected.damage), std::string::npos);
-        }
-        EXPECT_NE(line.find(expected.shows), std::string::npos);
+        EXPECT_EQ(std::to_string(r.offset) + " " + std::to_string(r.size) + " " + r.name(), c.lines[i].record);
+        EXPECT_EQ(r.damaged(), !c.lines[i].damage.empty());
+        damaged += c.lines[i].damage.empty() ? 0 : 1;
+        EXPECT_NE(line.find(c.lines[i].damage), std::string::npos);
+        EXPECT_NE(line.find(c.lines[i].shows), std::string::npos);
         std::string json;  // the bulk writer's JSON is the JSON library's, byte for byte
-        xob::decoder::appendJsonLine(json, r);
-        EXPECT_EQ(json, xob::decoder::jsonRecord(r).dump() + "\n");
+        appendJsonLine(json, r);
+        EXPECT_EQ(json, jsonRecord(r).dump() + "\n");
     }
     EXPECT_EQ(summary.damaged, damaged);
-}
-
-// The lines of a stream as offset, size and text line, for comparing two decodings.
-std::vector<std::string> linesOf(const Bytes& stream, const std::vector<std::size_t>& cuts) {
-    std::vector<std::string> lines;
-    xob::decoder::StreamDecoder decoder([&](const DecodedRecord& r) {
-        lines.push_back(std::to_string(r.offset) + "+" + std::to_string(r.size) + " " + xob::decoder::textLine(r));
-    });
-    std::size_t from = 0;
-    for (const std::size_t cut : cuts) {
-        decoder.feed(stream.data() + from, cut - from);
-        from = cut;
+    // Read in pieces, the stream gives the lines it gives in one piece: cut once at every offset,
+    // and cut into single bytes.
+    const std::vector<std::string> whole = linesOf(c.stream, c.stream.size(), 0);
+    EXPECT_EQ(whole.size(), c.lines.size());
+    for (std::size_t cut = 1; cut < c.stream.size(); ++cut) {
+        EXPECT_EQ(linesOf(c.stream, cut, c.stream.size()), whole) << "cut at " << cut;
     }
-    decoder.feed(stream.data() + from, stream.size() - from);
-    decoder.finish();
-    return lines;
-}
-
-// Read in pieces, a stream gives the lines it gives in one piece: cut once at every offset, and
-// cut into single bytes.
-TEST_P(DamagedInput, GivesTheSameLinesHoweverItIsCut) {
-    const Bytes& stream = GetParam().stream;
-    const std::vector<std::string> whole = linesOf(stream, {});
-    EXPECT_EQ(whole.size(), GetParam().lines.size());
-    std::vector<std::size_t> bytes;
-    for (std::size_t cut = 1; cut < stream.size(); ++cut) {
-        EXPECT_EQ(linesOf(stream, {cut}), whole) << "cut at " << cut;
-        bytes.push_back(cut);
-    }
-    EXPECT_EQ(linesOf(stream, bytes), whole);
+    EXPECT_EQ(linesOf(c.stream, 1, 1), whole);
 }
 
 TEST(DecoderDamage, CasesAreRead) { EXPECT_GE(damageCases().size(), 20u); }
@@ -136,31 +100,31 @@ TEST(DecoderRecord, SingleRecordsWithImpossibleLengthsAreReportedNotRead) {
         {{8, 0, 0, 0, 13}, "5 bytes are not a record"},
     };
     for (const auto& c : cases) {
-        const DecodedRecord record = xob::decoder::decodeRecord(c.first.data(), c.first.size());
-        EXPECT_NE(xob::decoder::textLine(record).find(c.second), std::string::npos) << xob::decoder::textLine(record);
+        const std::string line = textLine(decodeRecord(c.first.data(), c.first.size()));
+        EXPECT_NE(line.find(c.second), std::string::npos) << line;
     }
 }
 
-// Garbage of every length and content between well-formed records: however the stream is cut,
-// its lines cover it exactly, one after another, and reads stay inside it (the sanitizer builds
-// check the latter).
+// Garbage of every length and content between well-formed records: the lines cover the stream
+// exactly, one after another, and reads stay inside it (the sanitizer builds check the latter).
 TEST(DecoderStream, LinesCoverEveryByteOfAnyStream) {
     std::uint32_t seed = 12345;
     for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
         Bytes stream = kPrepare;
-        const int garbage = round % 60;
-        for (int i = 0; i < garbage; ++i) {
+        for (int i = 0; i < round % 60; ++i) {
             seed = seed * 1103515245u + 12345u;
             stream.push_back(static_cast<std::uint8_t>(seed >> 16));
         }
-        stream = stream + kStartRG + kStop;
+        // Then Nav_StartRGHDU_LogEntry, 22 bytes, and a StopFlush.
+        stream = stream + xobtest::logEntry(0x418, 5, Bytes{1, 2, 'a', 0, 'b', 0, 2, 0, 0, 0}) + kStop;
         std::size_t next = 0;
-        xob::decoder::decodeStream(stream.data(), stream.size(), [&](const DecodedRecord& r) {
-            EXPECT_EQ(r.offset, next) << "round " << round;
-            EXPECT_GT(r.size, 0u) << "round " << round;
+        decodeStream(stream.data(), stream.size(), [&](const DecodedRecord& r) {
+            EXPECT_EQ(r.offset, next);
+            EXPECT_GT(r.size, 0u);
             next = r.offset + r.size;
         });
-        EXPECT_EQ(next, stream.size()) << "round " << round;
+        EXPECT_EQ(next, stream.size());
     }
 }
 
@@ -168,7 +132,7 @@ TEST(DecoderStream, LinesCoverEveryByteOfAnyStream) {
 // stays within one record however long the damage runs.
 TEST(DecoderStream, ReportsEachRecordAtOnceAndHoldsBackAtMostOneRecord) {
     std::size_t lines = 0;
-    xob::decoder::StreamDecoder decoder([&](const DecodedRecord&) { ++lines; });
+    StreamDecoder decoder([&](const DecodedRecord&) { ++lines; });
     decoder.feed(kPrepare.data(), kPrepare.size() - 1);
     EXPECT_EQ(lines, 0u);
     decoder.feed(&kPrepare.back(), 1);
@@ -176,14 +140,12 @@ TEST(DecoderStream, ReportsEachRecordAtOnceAndHoldsBackAtMostOneRecord) {
     const Bytes garbage(1 << 16, 0xFF);  // one impossible length field after another
     for (std::size_t i = 0; i < garbage.size(); i += 100) {
         decoder.feed(garbage.data() + i, std::min<std::size_t>(100, garbage.size() - i));
-        ASSERT_LE(decoder.held(), xob::decoder::kMaxRecordSize);
+        ASSERT_LE(decoder.held(), kMaxRecordSize);
     }
     // A header that could start a record of 2056 bytes: only the end of the stream tells it is not.
-    const Bytes tail = withLength(kPrepare, 2054) + kStop;
+    const Bytes tail = Bytes{0x06, 0x08} + Bytes(kPrepare.begin() + 2, kPrepare.end()) + kStop;
     decoder.feed(tail.data(), tail.size());
     EXPECT_EQ(lines, 1u);
     decoder.finish();
     EXPECT_EQ(lines, 3u);  // the garbage up to the StopFlush, then the StopFlush
 }
-
-}  // namespace

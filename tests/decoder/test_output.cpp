@@ -4,8 +4,6 @@
 #include "Format.h"
 #include "TestKit.h"
 
-namespace {
-
 using namespace xob::decoder;
 using xobtest::Bytes;
 using xobtest::operator+;
@@ -15,30 +13,21 @@ DecodedRecord decode(const Bytes& record, std::size_t offset = 0) {
 }
 
 // Nav_StartRGHDU_LogEntry: mode 2, texts "type=1" and "Station", reason 2 at time 123456.
-const Bytes kStartRG =
-    xobtest::logEntry(0x418, 123456, Bytes{1, 2} + xobtest::textField("type=1") + xobtest::textField("Station") +
-                                         Bytes{2, 0, 0, 0});
+const Bytes kStartRG = xobtest::logEntry(0x418, 123456, Bytes{1, 2} + xobtest::textField("type=1") +
+                                                             xobtest::textField("Station") + Bytes{2, 0, 0, 0});
 
 TEST(DecoderOutput, ClockIsHoursMinutesSecondsAndHundredths) {
     const std::pair<std::uint32_t, const char*> cases[] = {
-        {0, "0:00:00.00"}, {99, "0:00:00.99"}, {6000, "0:01:00.00"}, {123456, "0:20:34.56"},
-        {0xFFFFFF, "46:36:12.15"}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(formatClock(c.first), c.second) << c.first;
-    }
+        {0, "0:00:00.00"}, {99, "0:00:00.99"}, {6000, "0:01:00.00"}, {123456, "0:20:34.56"}, {0xFFFFFF, "46:36:12.15"}};
+    for (const auto& c : cases) EXPECT_EQ(formatClock(c.first), c.second) << c.first;
 }
 
 TEST(DecoderOutput, TextsAreQuotedAndEscapedByteForByte) {
     const std::pair<std::string, const char*> cases[] = {
-        {"", R"("")"},
-        {"plain text 1|2", R"("plain text 1|2")"},
-        {"say \"hi\" \\ now", R"("say \"hi\" \\ now")"},
-        {"a\nb\tc\rd", R"("a\nb\tc\rd")"},
-        {std::string("\x01\x7F\x80\xE4\xFF", 5), R"("\x01\x7F\x80\xE4\xFF")"},
+        {"", R"("")"}, {"plain text 1|2", R"("plain text 1|2")"}, {"say \"hi\" \\ now", R"("say \"hi\" \\ now")"},
+        {"a\nb\tc\rd", R"("a\nb\tc\rd")"}, {std::string("\x01\x7F\x80\xE4\xFF", 5), R"("\x01\x7F\x80\xE4\xFF")"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(quote(c.first), c.second);
-    }
+    for (const auto& c : cases) EXPECT_EQ(quote(c.first), c.second);
     EXPECT_EQ(quote("'", '\''), R"('\'')");
     EXPECT_EQ(quote("\"", '\''), R"('"')");
     // JSON carries the recorded Latin-1 as UTF-8.
@@ -85,5 +74,3 @@ TEST(DecoderOutput, JsonHasStableKeysAndTypedValues) {
     EXPECT_EQ(damaged["undecoded"], "AB");
     EXPECT_EQ(damaged["damage"][0], "unknown function identifier 0x999");
 }
-
-}  // namespace

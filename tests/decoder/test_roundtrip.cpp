@@ -7,46 +7,19 @@
 #include "Decoder.h"
 #include "Format.h"
 #include "Golden.h"
-
 #include "TestKit.h"
 
+#include <regex>
 #include <set>
 
-namespace {
-
 using namespace xob::decoder;
-
-// The expected fields: the arguments, with each text cut the way its field's cap cuts it (an absent
-// text is recorded empty).
-nlohmann::json expectedFields(nlohmann::json args, const EntryKind& kind) {
-    for (const FieldLayout& layout : kind.fields) {
-        if (layout.type == FieldType::Text && args.contains(layout.name)) {
-            const std::string text = args[layout.name].is_null() ? "" : args[layout.name].get<std::string>();
-            args[layout.name] = text.substr(0, layout.size - 1u);
-        }
-    }
-    return args;
-}
-
-// The decoded fields as xob-decode --json writes them, less the enumerator names.
-nlohmann::json decodedFields(const DecodedRecord& record) {
-    nlohmann::json fields = nlohmann::json::parse(jsonRecord(record)["fields"].dump());
-    for (const Field& field : record.fields) {
-        if (field.layout->names != nullptr) {
-            fields.erase(std::string(field.layout->name) + "Name");
-        }
-    }
-    return fields;
-}
 
 TEST(DecoderRoundTrip, EveryGoldenRecordDecodesToItsCall) {
     std::set<const EntryKind*> reached;
     for (const xobtest::GoldenCase& c : xobtest::goldenCases(XOBTEST_GOLDEN_RECORDS)) {
         SCOPED_TRACE(c.line);
         ASSERT_FALSE(c.call.empty()) << "a line that does not read";
-        if (!c.records) {
-            continue;
-        }
+        if (!c.records) continue;
         const DecodedRecord record = decodeRecord(c.bytes.data(), c.bytes.size());
         std::string line;  // the bulk writer's JSON is the JSON library's, byte for byte
         appendJsonLine(line, record);
@@ -56,9 +29,7 @@ TEST(DecoderRoundTrip, EveryGoldenRecordDecodesToItsCall) {
             continue;
         }
         reached.insert(record.kind);
-        if (!c.roundTrip) {
-            continue;
-        }
+        if (!c.roundTrip) continue;
         EXPECT_EQ(record.timestamp, static_cast<std::uint32_t>(xobtest::kGoldenTime));
         EXPECT_EQ(record.kind->name, c.call);
         nlohmann::json args = nlohmann::json::parse(c.args.dump());
@@ -66,7 +37,19 @@ TEST(DecoderRoundTrip, EveryGoldenRecordDecodesToItsCall) {
             EXPECT_EQ(record.sub, args["sub"].get<int>());
             args.erase("sub");
         }
-        EXPECT_EQ(decodedFields(record), expectedFields(args, *record.kind));
+        // Expected: the arguments, each text cut the way its field's cap cuts it (an absent text is
+        // recorded empty). Decoded: the fields as xob-decode --json writes them, less the enumerator names.
+        nlohmann::json fields = nlohmann::json::parse(jsonRecord(record)["fields"].dump());
+        for (const Field& field : record.fields) {
+            if (field.layout->names != nullptr) fields.erase(std::string(field.layout->name) + "Name");
+        }
+        for (const FieldLayout& layout : record.kind->fields) {
+            if (layout.type == FieldType::Text && args.contains(layout.name)) {
+                const std::string text = args[layout.name].is_null() ? "" : args[layout.name].get<std::string>();
+                args[layout.name] = text.substr(0, layout.size - 1u);
+            }
+        }
+        EXPECT_EQ(fields, args);
     }
     for (const EntryKind& kind : entryKinds()) {
         char identity[64];
@@ -85,23 +68,17 @@ TEST(DecoderCatalogue, EveryExportedEntryFunctionHasAStatement) {
     for (std::string path; std::getline(paths, path, ':');) {
         std::ifstream in(path);
         ASSERT_TRUE(in) << path;
-        const std::string prefix = "GXob::", pair = "bool, int)";
+        const std::regex entryFunction(R"(GXob::(\w+)\(.*bool, int\))");
+        std::smatch function;
         for (std::string line; std::getline(in, line);) {
-            if (line.compare(0, prefix.size(), prefix) == 0 && line.size() > pair.size() &&
-                line.compare(line.size() - pair.size(), pair.size(), pair) == 0) {
-                ++exported[line.substr(prefix.size(), line.find('(') - prefix.size())];
-            }
+            if (std::regex_match(line, function, entryFunction)) ++exported[function[1].str()];
         }
     }
     ASSERT_FALSE(exported.empty());
     std::map<std::string, int> stated;
-    for (const EntryKind& kind : entryKinds()) {
-        ++stated[kind.name];
-    }
+    for (const EntryKind& kind : entryKinds()) ++stated[kind.name];
     for (const auto& function : exported) {
         EXPECT_GE(stated[function.first], function.second)
             << "GXob::" << function.first << " is exported, but not every overload has a statement in entries/EntryKinds.def";
     }
 }
-
-}  // namespace

@@ -1,81 +1,58 @@
 // xob-recorder as a child process, as an integrator runs it all day: who owns the FIFO's path, what
 // a stop saves while producer processes write, a closed standard output, damaged input between good
 // records, rotation of the saved files, and the FIFO's mode.
+#include "Decoder.h"
 #include "TestKit.h"
 
 #include <grp.h>
 #include <iterator>
-#include <poll.h>
 #include <pwd.h>
 
-namespace {
-
-using xobtest::Bytes;
-using xobtest::operator+;
-using xobtest::eventually;
+using namespace xobtest;
 
 const std::chrono::milliseconds kLimit(20000);  // a recorder that takes longer has hung
 
-std::string readFile(const std::string& path) {
+// A file's contents as text (std::string) or as Bytes.
+template <typename Contents = std::string>
+Contents readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return Contents(std::istreambuf_iterator<char>(in), {});
 }
 
-Bytes readBytes(const std::string& path) {
-    const std::string text = readFile(path);
-    return Bytes(text.begin(), text.end());
-}
-// Cuts a saved stream by its length fields; it must end at a record's end.
+// Cuts a saved stream by its length fields; every record must be whole.
 std::vector<Bytes> records(const Bytes& stream) {
     std::vector<Bytes> cut;
-    auto at = stream.begin();
-    while (stream.end() - at >= 2 && stream.end() - at >= at[0] + at[1] * 256 + 2) {
-        cut.emplace_back(at, at + at[0] + at[1] * 256 + 2);
-        at += static_cast<long>(cut.back().size());
-    }
-    EXPECT_TRUE(at == stream.end()) << "the stream ends inside a record";
+    xob::decoder::decodeStream(stream.data(), stream.size(), [&](const xob::decoder::DecodedRecord& r) {
+        cut.emplace_back(stream.begin() + r.offset, stream.begin() + r.offset + r.size);
+        EXPECT_EQ(r.size, stream[r.offset] + stream[r.offset + 1] * 256 + 2u) << "not whole at " << r.offset;
+    });
     return cut;
 }
 
-// A log entry that tells its producer and its place in that producer's sequence.
-Bytes numbered(unsigned producer, std::uint32_t sequence, std::size_t payloadSize = 5) {
-    Bytes payload(payloadSize, 0xA5);
-    payload[0] = static_cast<std::uint8_t>(producer);
-    for (std::size_t i = 1; i < 5 && i < payloadSize; ++i) {
-        payload[i] = static_cast<std::uint8_t>(sequence >> (8 * (i - 1)));
-    }
-    return xobtest::logEntry(0x703, sequence & 0xFFFFFFu, payload);
-}
+// A log entry that tells its producer (its payload) and its place in that producer's sequence
+// (its timestamp).
+Bytes numbered(std::uint8_t producer, std::uint32_t sequence) { return logEntry(0x703, sequence, {producer}); }
 
 class Recorder : public testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = xobtest::makeTempDir();
-        m_fifo = m_dir + "/xob";
-        m_errors = m_dir + "/errors";
-    }
-    void TearDown() override {
-        if (m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-        xobtest::runChild({"rm", "-rf", m_dir}, kLimit);
+    ~Recorder() override {
+        if (m_pid > 0 && kill(m_pid, SIGKILL) == 0) waitpid(m_pid, nullptr, 0);
+        runChild({"/bin/rm", "-rf", m_dir}, kLimit);
     }
 
     // Starts xob-recorder on the test's FIFO and waits until writers can open it.
     void start(std::vector<std::string> options, int outFd = -1) {
         options.insert(options.begin(), XOBTEST_RECORDER_TOOL);
         options.push_back(m_fifo);
-        m_pid = xobtest::startChild(options, m_errors, {}, outFd);
-        ASSERT_GT(m_pid, 0);
-        ASSERT_TRUE(eventually([&] {
+        m_pid = startChild(options, m_errors, {}, outFd);
+        ASSERT_TRUE(m_pid > 0 && eventually([&] {
             const int fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
             return fd >= 0 && close(fd) == 0;
         })) << readFile(m_errors);
     }
-    xobtest::ChildRun stop(bool terminate = true) {
+    ChildRun stop(bool terminate = true) {
         if (terminate) kill(m_pid, SIGTERM);
-        return xobtest::finishChild(std::exchange(m_pid, -1), kLimit, m_errors);
+        return finishChild(std::exchange(m_pid, -1), kLimit, m_errors);
     }
     // One write per record, as the library delivers them.
     bool send(const Bytes& bytes) const {
@@ -85,46 +62,43 @@ protected:
     }
     bool fifoGone() const { return access(m_fifo.c_str(), F_OK) != 0 && errno == ENOENT; }
 
-    std::string m_dir, m_fifo, m_errors;
+    const std::string m_dir = makeTempDir(), m_fifo = m_dir + "/xob", m_errors = m_dir + "/errors";
     int m_pid = -1;
 };
 
-const Bytes kPrepare = xobtest::logEntry(0x759, 100, {2, 1});
-const Bytes kMedia = xobtest::logEntry(0x41B, 200, {23, 0, 0, 1, 2});
-const Bytes kWatchdog = xobtest::logEntry(0x703, 300, {'b', 0, 'a', 0});
+// The run ended with `status` and told `message` on its standard error.
+void expectEnd(const ChildRun& run, int status, const std::string& message) {
+    EXPECT_EQ(run.status, status) << run.errors;
+    EXPECT_NE(run.errors.find(message), std::string::npos) << run.errors;
+}
+
+const Bytes kPrepare = logEntry(0x759, 100, {2, 1});
+const Bytes kMedia = logEntry(0x41B, 200, {23, 0, 0, 1, 2});
+const Bytes kWatchdog = logEntry(0x703, 300, {'b', 0, 'a', 0});
 
 // A path the recorder did not make is left as it is; a stale FIFO is replaced; a FIFO with a live
 // reader is refused; at its stop a recorder removes the path only if it still names its FIFO.
 TEST_F(Recorder, OwnsOnlyThePathItMade) {
-    const struct {
-        const char* what;
-        void (*make)(const std::string& path);
-    } cases[] = {
-        {"a file", [](const std::string& path) { std::ofstream(path) << "keep"; }},
-        {"a directory", [](const std::string& path) { mkdir(path.c_str(), 0700); }},
-        {"a symbolic link", [](const std::string& path) { symlink("elsewhere", path.c_str()); }},
+    const std::pair<const char*, void (*)(const char*)> cases[] = {
+        {"a file", [](const char* path) { std::ofstream(path) << "keep"; }},
+        {"a directory", [](const char* path) { mkdir(path, 0700); }},
+        {"a symbolic link", [](const char* path) { symlink("elsewhere", path); }},
     };
     for (const auto& c : cases) {
-        c.make(m_fifo);
-        struct stat before {};
+        SCOPED_TRACE(c.first);
+        c.second(m_fifo.c_str());
+        struct stat before {}, after {};
         lstat(m_fifo.c_str(), &before);
-        const xobtest::ChildRun run = xobtest::runChild({XOBTEST_RECORDER_TOOL, m_fifo}, kLimit, m_errors);
-        EXPECT_EQ(run.status, 1) << c.what;
-        EXPECT_NE(run.errors.find("left as it is"), std::string::npos) << c.what << ": " << run.errors;
-        struct stat after {};
-        EXPECT_TRUE(lstat(m_fifo.c_str(), &after) == 0 && after.st_ino == before.st_ino &&
-                    after.st_mode == before.st_mode) << c.what;
+        expectEnd(runChild({XOBTEST_RECORDER_TOOL, m_fifo}, kLimit, m_errors), 1, "left as it is");
+        EXPECT_EQ(lstat(m_fifo.c_str(), &after), 0);
+        EXPECT_TRUE(after.st_ino == before.st_ino && after.st_mode == before.st_mode);
         std::remove(m_fifo.c_str());
     }
     ASSERT_EQ(mkfifo(m_fifo.c_str(), 0600), 0);
     start({"--quiet"});
-    const xobtest::ChildRun second = xobtest::runChild({XOBTEST_RECORDER_TOOL, m_fifo}, kLimit, m_dir + "/second");
-    EXPECT_EQ(second.status, 1);
-    EXPECT_NE(second.errors.find("has a reader already"), std::string::npos) << second.errors;
+    expectEnd(runChild({XOBTEST_RECORDER_TOOL, m_fifo}, kLimit, m_dir + "/second"), 1, "has a reader already");
     ASSERT_TRUE(send(kPrepare));  // the first still owns its FIFO and receives
-    const xobtest::ChildRun first = stop();
-    EXPECT_EQ(first.status, 0);
-    EXPECT_NE(first.errors.find("1 records, 14 bytes"), std::string::npos) << first.errors;
+    expectEnd(stop(), 0, "1 records, 14 bytes");
     EXPECT_TRUE(fifoGone());
     start({});
     ASSERT_EQ(unlink(m_fifo.c_str()), 0);
@@ -138,27 +112,22 @@ TEST_F(Recorder, OwnsOnlyThePathItMade) {
 // producer's order, however the stop falls into the stream.
 TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
     constexpr unsigned kProducers = 8;
-    constexpr std::uint32_t kMostRecords = 20000;
     const std::string savedPath = m_dir + "/saved.xob";
     start({"--output", savedPath, "--quiet", "--stats-every", "0.05"});
     int counts[2];  // each producer's (number, records delivered), written at once when it ends
     ASSERT_EQ(pipe(counts), 0);
-    for (std::uint32_t producer = 0; producer < kProducers; ++producer) {
+    for (std::uint8_t producer = 0; producer < kProducers; ++producer) {
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             signal(SIGPIPE, SIG_IGN);
             std::uint32_t report[2] = {producer, 0};  // until the recorder has removed its path
-            for (int fd; report[1] < kMostRecords && (fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0;
-                 ++report[1]) {
+            for (int fd; report[1] < 20000 && (fd = open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; ++report[1]) {
                 const Bytes record = numbered(producer, report[1]);
-                ssize_t written;
-                while ((written = write(fd, record.data(), record.size())) < 0 && errno == EAGAIN) {
-                    pollfd room{fd, POLLOUT, 0};
-                    poll(&room, 1, 100);
-                }
+                fcntl(fd, F_SETFL, 0);  // the write waits for room
+                const bool whole = write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size());
                 close(fd);
-                if (written != static_cast<ssize_t>(record.size())) break;
+                if (!whole) break;
             }
             _exit(write(counts[1], report, sizeof report) == sizeof report ? 0 : 1);
         }
@@ -168,27 +137,24 @@ TEST_F(Recorder, StopSavesEveryRecordThatWritersDelivered) {
     EXPECT_TRUE(eventually([&] {
         return readFile(m_errors).find("records/s") != std::string::npos && !readFile(savedPath).empty();
     }));
-    const xobtest::ChildRun run = stop();
+    const ChildRun run = stop();
     std::vector<std::uint32_t> delivered(kProducers, 0);
     for (std::uint32_t report[2]; read(counts[0], report, sizeof report) == sizeof report;) {
         delivered.at(report[0]) = report[1];
     }
     close(counts[0]);
     for (unsigned producer = 0; producer < kProducers; ++producer) wait(nullptr);
-    EXPECT_EQ(run.status, 0) << run.errors;
     EXPECT_TRUE(fifoGone());
     EXPECT_EQ(run.errors.find("dropped"), std::string::npos) << run.errors;
-
-    const std::vector<Bytes> saved = records(readBytes(savedPath));
+    const std::vector<Bytes> saved = records(readFile<Bytes>(savedPath));
     std::vector<std::uint32_t> next(kProducers, 0);
     for (const Bytes& record : saved) {
-        const unsigned producer = record[12];
+        const std::uint8_t producer = record[12];
         ASSERT_LT(producer, kProducers);
-        ASSERT_EQ(record, numbered(producer, next[producer])) << "out of order or not whole";
-        ++next[producer];
+        ASSERT_EQ(record, numbered(producer, next[producer]++)) << "out of order or not whole";
     }
     EXPECT_EQ(next, delivered);
-    EXPECT_NE(run.errors.find(std::to_string(saved.size()) + " records"), std::string::npos) << run.errors;
+    expectEnd(run, 0, std::to_string(saved.size()) + " records");
 }
 
 // `xob-recorder --decode | head -2`: the reader of its output goes away. Without --output the
@@ -213,12 +179,10 @@ TEST_F(Recorder, ClosedStandardOutputEndsThePrintingCleanly) {
             return saving ? readFile(m_errors).find("standard output closed") != std::string::npos : fifoGone();
         }));
         if (saving) sent += send(kWatchdog) ? 1 : 0;
-        const xobtest::ChildRun run = stop(saving);
-        EXPECT_EQ(run.status, 0) << run.errors;
+        expectEnd(stop(saving), 0, std::to_string(sent) + " records");
         EXPECT_TRUE(fifoGone());
-        EXPECT_NE(run.errors.find(std::to_string(sent) + " records"), std::string::npos) << run.errors;
         if (saving) {
-            const std::vector<Bytes> saved = records(readBytes(savedPath));
+            const std::vector<Bytes> saved = records(readFile<Bytes>(savedPath));
             EXPECT_EQ(saved.size(), sent);
             EXPECT_EQ(saved.back(), kWatchdog);
         }
@@ -247,10 +211,8 @@ TEST_F(Recorder, DamagedInputIsReportedAndSkipped) {
         for (const std::string& part : expected) at = at == std::string::npos ? at : text.find(part, at);
         return at != std::string::npos && std::count(text.begin(), text.end(), '\n') == 7;
     })) << readFile(printed);
-    const xobtest::ChildRun run = stop();
-    EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.errors.find("4 records, 61 bytes, 2 damaged, 11 bytes skipped"), std::string::npos) << run.errors;
-    EXPECT_EQ(readBytes(saved), kPrepare + kMedia + kWatchdog + kPrepare);
+    expectEnd(stop(), 0, "4 records, 61 bytes, 2 damaged, 11 bytes skipped");
+    EXPECT_EQ(readFile<Bytes>(saved), kPrepare + kMedia + kWatchdog + kPrepare);
 }
 
 // Records of every size, into files of 64 KiB: no record is split, a file is closed only when the
@@ -258,8 +220,8 @@ TEST_F(Recorder, DamagedInputIsReportedAndSkipped) {
 // the ones kept.
 TEST_F(Recorder, RotationKeepsRecordsWholeInARingOfFiles) {
     constexpr std::size_t kSize = 64 * 1024;
-    Bytes stream = xobtest::initFilesRecord(0x418) + Bytes{6, 0, 0, 0, 13, 0, 0, 0};
-    for (std::uint32_t size = 1; size <= 2044; ++size) stream = std::move(stream) + numbered(0, size, size);
+    Bytes stream = initFilesRecord(0x418) + Bytes{6, 0, 0, 0, 13, 0, 0, 0};
+    for (std::uint32_t n = 1; n <= 2044; ++n) stream = std::move(stream) + logEntry(0x703, n, Bytes(n, 0xA5));
     const std::vector<Bytes> sent = records(stream);
     const auto record = [&](const std::string& saved, const std::string& rotate) {
         start({"--quiet", "--output", saved, "--rotate", rotate});
@@ -267,29 +229,27 @@ TEST_F(Recorder, RotationKeepsRecordsWholeInARingOfFiles) {
         EXPECT_EQ(stop().status, 0);
     };
     const auto name = [](const std::string& base, std::size_t i) { return i ? base + "." + std::to_string(i) : base; };
-
-    const std::string all = m_dir + "/all.xob";
+    const std::string all = m_dir + "/all.xob", ring = m_dir + "/ring.xob";
     record(all, "64k,100");
     std::vector<Bytes> files;
-    while (access(name(all, files.size()).c_str(), F_OK) == 0) files.push_back(readBytes(name(all, files.size())));
+    for (std::string path = all; access(path.c_str(), F_OK) == 0; path = name(all, files.size())) {
+        files.push_back(readFile<Bytes>(path));
+    }
     ASSERT_GT(files.size(), 3u);
     Bytes joined;
-    std::size_t recordsBefore = 0;
-    for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t i = 0, recordsBefore = 0; i < files.size(); ++i) {
         SCOPED_TRACE("file " + std::to_string(i));
         recordsBefore += records(files[i]).size();
         EXPECT_LE(files[i].size(), kSize);
         EXPECT_TRUE(i + 1 == files.size() || files[i].size() + sent[recordsBefore].size() > kSize) << "closed early";
-        joined.insert(joined.end(), files[i].begin(), files[i].end());
+        joined = std::move(joined) + files[i];
     }
     EXPECT_EQ(joined, stream);
-
-    const std::string ring = m_dir + "/ring.xob";
     record(ring, "64k,3");
     EXPECT_NE(access(name(ring, 3).c_str(), F_OK), 0);
     const std::size_t newest = (files.size() - 1) % 3;
     for (std::size_t age = 0; age < 3; ++age) {
-        EXPECT_EQ(readBytes(name(ring, (newest + 3 - age) % 3)), files[files.size() - 1 - age]) << "age " << age;
+        EXPECT_EQ(readFile<Bytes>(name(ring, (newest + 3 - age) % 3)), files[files.size() - 1 - age]) << "age " << age;
     }
 }
 
@@ -326,7 +286,5 @@ TEST_F(Recorder, FifoModeIsTheOneAskedForWhateverTheUmask) {
         GTEST_SKIP() << "a write by another user needs root and a user 'nobody' it can become";
     }
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: could not write, 2: could read";
-    EXPECT_EQ(readBytes(m_dir + "/saved.xob"), kMedia);
+    EXPECT_EQ(readFile<Bytes>(m_dir + "/saved.xob"), kMedia);
 }
-
-}  // namespace
