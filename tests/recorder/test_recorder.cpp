@@ -5,19 +5,11 @@
 #include "TestKit.h"
 
 #include <grp.h>
-#include <iterator>
 #include <pwd.h>
 
 using namespace xobtest;
 
 const std::chrono::milliseconds kLimit(20000);  // a recorder that takes longer has hung
-
-// A file's contents as text (std::string) or as Bytes.
-template <typename Contents = std::string>
-Contents readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Contents(std::istreambuf_iterator<char>(in), {});
-}
 
 // Cuts a saved stream by its length fields; every record must be whole.
 std::vector<Bytes> records(const Bytes& stream) {

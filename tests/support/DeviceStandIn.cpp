@@ -2,7 +2,6 @@
 
 #include "platform/Seams.h"
 
-#include <iterator>
 #include <stdexcept>
 
 namespace xobtest {
@@ -12,11 +11,6 @@ std::string makeTempDir() {
     std::string path = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/xobtest.XXXXXX";
     if (mkdtemp(&path[0]) == nullptr) throw std::runtime_error("cannot create a temporary directory");
     return path;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 bool waitForWriterIdle(int timeoutMs) {

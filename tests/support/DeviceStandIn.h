@@ -10,6 +10,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -55,7 +57,12 @@ bool waitForWriterIdle(int timeoutMs = 5000);
 
 // A fresh directory under the system's temporary directory; removed by the caller.
 std::string makeTempDir();
-std::string readFile(const std::string& path);  // all of it ("" if it cannot be read)
+// A file's contents as text (std::string) or as Bytes; empty if it cannot be read.
+template <typename Contents = std::string>
+Contents readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Contents(std::istreambuf_iterator<char>(in), {});
+}
 
 // The expected bytes of a log-entry record with the given function identifier, timestamp and
 // payload, and of a command-4 record.
