@@ -201,7 +201,6 @@ TEST_F(Transport, AbsentDeviceOrAFileAtItsPathIsRetriedThirtyTimesPerRecordThenG
     xob::seams::setDevicePath(device.path().c_str());
     sendTagged(5, 3);  // delivery resumes by itself
     EXPECT_EQ(device.take(1), std::vector<Bytes>{taggedRecord(5, 3)});
-    for (const char* name : {".link", ".passwd"}) std::remove((device.path() + name).c_str());
 }
 
 // Signals at a high rate while the writer pauses between open attempts of an absent device: each pause still lasts its

@@ -26,7 +26,6 @@ protected:
                            logEntry(0x759, 0x18, {2, 1}));
         write("control.xob", Bytes{6, 0, 0, 0, 13, 0, 0, 0} + kMedia);
     }
-    void TearDown() override { runChild({"/bin/rm", "-rf", m_dir}, std::chrono::seconds(20)); }
 
     std::string write(const std::string& name, const Bytes& bytes) const {
         const std::string path = m_dir + "/" + name;
@@ -46,7 +45,8 @@ protected:
         return run;
     }
 
-    const std::string m_dir = makeTempDir();
+    const TempDir m_temp;
+    const std::string m_dir = m_temp.path;
 };
 
 // The cases of tool.cases: exit status, lines and parts of the output of each run.

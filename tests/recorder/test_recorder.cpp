@@ -29,7 +29,6 @@ class Recorder : public testing::Test {
 protected:
     ~Recorder() override {
         if (m_pid > 0 && kill(m_pid, SIGKILL) == 0) waitpid(m_pid, nullptr, 0);
-        runChild({"/bin/rm", "-rf", m_dir}, kLimit);
     }
 
     // Starts xob-recorder on the test's FIFO and waits until writers can open it.
@@ -54,7 +53,8 @@ protected:
     }
     bool fifoGone() const { return access(m_fifo.c_str(), F_OK) != 0 && errno == ENOENT; }
 
-    const std::string m_dir = makeTempDir(), m_fifo = m_dir + "/xob", m_errors = m_dir + "/errors";
+    const TempDir m_temp;
+    const std::string m_dir = m_temp.path, m_fifo = m_dir + "/xob", m_errors = m_dir + "/errors";
     int m_pid = -1;
 };
 

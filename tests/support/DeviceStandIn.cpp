@@ -2,6 +2,7 @@
 
 #include "platform/Seams.h"
 
+#include <filesystem>
 #include <stdexcept>
 
 namespace xobtest {
@@ -11,6 +12,11 @@ std::string makeTempDir() {
     std::string path = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/xobtest.XXXXXX";
     if (mkdtemp(&path[0]) == nullptr) throw std::runtime_error("cannot create a temporary directory");
     return path;
+}
+
+void removeAll(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
 }
 
 bool waitForWriterIdle(int timeoutMs) {
@@ -30,7 +36,7 @@ DeviceStandIn::~DeviceStandIn() {
     m_stop = true;
     m_reader.join();
     delete m_device;
-    rmdir(m_dir.c_str());
+    removeAll(m_dir);
 }
 
 void DeviceStandIn::run() {

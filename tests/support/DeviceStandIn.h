@@ -24,7 +24,7 @@ using Bytes = std::vector<std::uint8_t>;
 class DeviceStandIn {
 public:
     DeviceStandIn();   // creates the FIFO, points the library at it, starts reading
-    ~DeviceStandIn();  // waits for the writer thread to go idle, stops, removes the FIFO
+    ~DeviceStandIn();  // waits for the writer to go idle, stops, removes the FIFO and anything put next to it
 
     const std::string& path() const { return m_path; }
 
@@ -55,8 +55,13 @@ private:
 // Waits until the library's writer thread has ended (up to `timeoutMs`); false if it has not.
 bool waitForWriterIdle(int timeoutMs = 5000);
 
-// A fresh directory under the system's temporary directory; removed by the caller.
+// A fresh directory under the system's temporary directory; removed by the caller, or with a TempDir.
 std::string makeTempDir();
+void removeAll(const std::string& path);  // a directory and everything in it
+struct TempDir {
+    const std::string path = makeTempDir();
+    ~TempDir() { removeAll(path); }
+};
 // A file's contents as text (std::string) or as Bytes; empty if it cannot be read.
 template <typename Contents = std::string>
 Contents readFile(const std::string& path) {
