@@ -89,8 +89,7 @@ TEST(DecoderDamage, CasesAreRead) { EXPECT_GE(damageCases().size(), 20u); }
 INSTANTIATE_TEST_SUITE_P(Decoder, DamagedInput, testing::ValuesIn(damageCases()),
                          [](const testing::TestParamInfo<DamageCase>& info) { return info.param.name; });
 
-// xob-recorder decodes records as the device stand-in cuts them, one at a time, whatever their
-// length fields say.
+// xob-recorder decodes records as the device stand-in cuts them, one at a time, whatever their length fields say.
 TEST(DecoderRecord, SingleRecordsWithImpossibleLengthsAreReportedNotRead) {
     const std::pair<Bytes, const char*> cases[] = {
         {{0, 0, 0, 0, 0, 0, 0, 6, 0x3E, 0, 1, 0, 2, 0xA2}, "impossible length field 0"},

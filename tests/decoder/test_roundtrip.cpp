@@ -1,8 +1,7 @@
-// The golden records (tests/entries/records.golden) through the decoder: each decodes without
-// damage to its call's entry kind, and a "<->" line gives back every argument by field name (texts as
-// far as their caps keep them). A catalogue statement that no golden record reaches fails the test,
-// so a new statement needs a golden line; an exported entry function that no statement describes
-// fails too.
+// The golden records (tests/entries/records.golden) through the decoder: each decodes without damage to its call's
+// entry kind, and a "<->" line gives back every argument by field name (texts as far as their caps keep them). A
+// catalogue statement that no golden record reaches fails the test, so a new statement needs a golden line; an exported
+// entry function that no statement describes fails too.
 #include "Catalogue.h"
 #include "Decoder.h"
 #include "Format.h"

@@ -1,8 +1,7 @@
-// The calls of the golden records: each entry function by name, given the line's arguments in the
-// order of its parameters, then (true, callerTime). A parameter's type says how its argument reads:
-// numbers, enumerations, bools and characters as they are; texts as texts (null: absent); byte
-// blocks as hex; lists as items, or a number N for N distinct items. The count that follows a block
-// or list is its size unless the line gives "count".
+// The calls of the golden records: each entry function by name, given the line's arguments in the order of its
+// parameters, then (true, callerTime). A parameter's type says how its argument reads: numbers, enumerations, bools and
+// characters as they are; texts as texts (null: absent); byte blocks as hex; lists as items, or a number N for N
+// distinct items. The count that follows a block or list is its size unless the line gives "count".
 #include "Golden.h"
 
 #include <tuple>

@@ -1,6 +1,5 @@
-// The golden records of tests/entries/records.golden: per line, an entry call (EntryCalls.cpp), its
-// arguments and the whole record the device receives for it (or "none"). Texts written "c*N" stand
-// for N copies of the character c.
+// The golden records of tests/entries/records.golden: per line, an entry call (EntryCalls.cpp), its arguments and the
+// whole record the device receives for it (or "none"). Texts written "c*N" stand for N copies of the character c.
 #ifndef XOB_TESTS_ENTRIES_GOLDEN_H
 #define XOB_TESTS_ENTRIES_GOLDEN_H
 
@@ -38,8 +37,7 @@ inline std::vector<std::uint8_t> hexBytes(const std::string& hex) {
     return bytes;
 }
 
-// The cases of the file (none if it cannot be read); a line that does not read gives a case whose
-// call is empty.
+// The cases of the file (none if it cannot be read); a line that does not read gives a case whose call is empty.
 inline std::vector<GoldenCase> goldenCases(const char* path) {
     static const std::regex repeat("\"(.)\\*([0-9]+)\"");  // a whole text "c*N"
     std::vector<GoldenCase> cases;

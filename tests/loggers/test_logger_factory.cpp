@@ -73,9 +73,8 @@ void exitWithArmedTimer(bool tickRunning) {
     if (tickRunning) {
         TimerCtrl_GetInstance()->Expedite();
         g_probe->gate.waitForTick();
-        // Let the tick go on once exit is under way (if it goes on earlier, the case is only weaker).
-        // A process still there long after is stuck: a tick waiting for a lock that the
-        // destruction holds while it waits for the tick.
+        // Let the tick go on once exit is under way (if it goes on earlier, the case is only weaker). A process still
+        // there long after is stuck: a tick waiting for a lock that the destruction holds while it waits for the tick.
         std::thread([] {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             g_probe->gate.release();

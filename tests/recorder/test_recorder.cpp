@@ -21,8 +21,7 @@ std::vector<Bytes> records(const Bytes& stream) {
     return cut;
 }
 
-// A log entry that tells its producer (its payload) and its place in that producer's sequence
-// (its timestamp).
+// A log entry that tells its producer (its payload) and its place in that producer's sequence (its timestamp).
 Bytes numbered(std::uint8_t producer, std::uint32_t sequence) { return logEntry(0x703, sequence, {producer}); }
 
 class Recorder : public testing::Test {
@@ -207,9 +206,8 @@ TEST_F(Recorder, DamagedInputIsReportedAndSkipped) {
     EXPECT_EQ(readFile<Bytes>(saved), kPrepare + kMedia + kWatchdog + kPrepare);
 }
 
-// Records of every size, into files of 64 KiB: no record is split, a file is closed only when the
-// next record would not fit, and nothing is lost. In a ring of three the newest three files are
-// the ones kept.
+// Records of every size, into files of 64 KiB: no record is split, a file is closed only when the next record would not
+// fit, and nothing is lost. In a ring of three the newest three files are the ones kept.
 TEST_F(Recorder, RotationKeepsRecordsWholeInARingOfFiles) {
     constexpr std::size_t kSize = 64 * 1024;
     Bytes stream = initFilesRecord(0x418) + Bytes{6, 0, 0, 0, 13, 0, 0, 0};

@@ -21,10 +21,9 @@ struct ChildRun {
 // CLOCK_MONOTONIC in nanoseconds, comparable between processes.
 std::uint64_t monotonicNs();
 
-// Starts `arguments` (the program first) in a process group of its own, with the test's
-// environment plus `environment` ("NAME=value" each); -1 when it cannot be started. With
-// `errorPath`, the child's standard error goes to that file; with `outFd`, its standard output
-// is that descriptor.
+// Starts `arguments` (the program first) in a process group of its own, with the test's environment plus `environment`
+// ("NAME=value" each); -1 when it cannot be started. With `errorPath`, the child's standard error goes to that file;
+// with `outFd`, its standard output is that descriptor.
 pid_t startChild(std::vector<std::string> arguments, const std::string& errorPath = "",
                  const std::vector<std::string>& environment = {}, int outFd = -1);
 

@@ -1,6 +1,5 @@
-// DeviceStandIn: the recorder device of a test. A FIFO at a fresh temporary path (the code of
-// xob-recorder), made the library's device through the test seam, and a reader thread that
-// collects every record that arrives.
+// DeviceStandIn: the recorder device of a test. A FIFO at a fresh temporary path (the code of xob-recorder), made the
+// library's device through the test seam, and a reader thread that collects every record that arrives.
 #ifndef XOB_TESTS_DEVICESTANDIN_H
 #define XOB_TESTS_DEVICESTANDIN_H
 

@@ -19,8 +19,7 @@ bool eventually(Condition condition, std::chrono::milliseconds limit = std::chro
     return true;
 }
 
-// A pause that gives a wrongly delivered callback the chance to show up before a test checks that
-// it did not come.
+// A pause that gives a wrongly delivered callback the chance to show up before a test checks that it did not come.
 inline void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(50)); }
 
 }  // namespace xobtest

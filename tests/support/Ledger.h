@@ -78,10 +78,9 @@ private:
     std::thread m_thread;  // last: it books arrivals until it is joined, first
 };
 
-// Prints the run's "[stress]" line (scripts/soak.sh adds them up) and checks its books: no fault; no
-// more records missing than count reports cover (30 open failures for a record given up, the exit
-// report's N) and lost system-log lines (each may have named one); at most `defective` "XOB: Element
-// defective" lines.
+// Prints the run's "[stress]" line (scripts/soak.sh adds them up) and checks its books: no fault; no more records
+// missing than count reports cover (30 open failures for a record given up, the exit report's N) and lost system-log
+// lines (each may have named one); at most `defective` "XOB: Element defective" lines.
 void expectBalanced(const char* scenario, Books& books, const std::string& extra = "", std::uint64_t defective = 0);
 
 }  // namespace xobtest

@@ -9,8 +9,7 @@ struct CountingTimer : osal::Timer {
     std::atomic<int> calls{0};
 };
 
-// A one-shot timer calls once per start, also when started again after its call; a periodic one
-// calls until stopped.
+// A one-shot timer calls once per start, also when started again after its call; a periodic one calls until stopped.
 TEST(OsalTimer, CallsOncePerStartOrPeriodicallyUntilStopped) {
     for (const bool periodic : {false, true}) {
         SCOPED_TRACE(periodic ? "periodic" : "one-shot");
