@@ -103,7 +103,10 @@ TEST_F(Transport, DeliversInOrderInOneWritePerRecordRepeatedWhenInterruptedAndSt
 std::atomic<int> g_threadStarts{0}, g_failStarts{0};
 
 TEST_F(Transport, WriterThreadStartsOnDemandAndAFailedStartIsRetried) {
-    xob::seams::setThreadStartHook([] { return ++g_threadStarts, g_failStarts-- > 0 ? EAGAIN : 0; });
+    xob::seams::setThreadStartHook([] {
+        ++g_threadStarts;
+        return g_failStarts-- > 0 ? EAGAIN : 0;
+    });
     sendTagged(2, 1);
     EXPECT_EQ(device.take(1), std::vector<Bytes>{taggedRecord(2, 1)});
     ASSERT_TRUE(waitForWriterIdle());

@@ -13,7 +13,8 @@ void shortRetrySleep(unsigned) { std::this_thread::sleep_for(milliseconds(20)); 
 std::atomic<unsigned> g_refusals{0};
 void* refuseEverySixteenth(std::size_t size) {  // the copy of each producer's records 7, 23, 39, ...
     if (sendingSequence() == kSequences || sendingSequence() % 16 != 7) return std::malloc(size);
-    return ++g_refusals, nullptr;
+    ++g_refusals;
+    return nullptr;
 }
 
 // The FIFO renamed away and back: its reader and the library's open descriptors keep working meanwhile.
