@@ -280,8 +280,9 @@ Start recordStart(const std::uint8_t* p, std::size_t available, bool atEnd) {
     bool header = false;
     switch (command) {
     case EDevXob_LogEntry:
-        // Byte 11 (the timestamp's top byte) is read only where the record's bytes are there.
-        header = length >= kLogEntryHeaderSize - 1 && (length + 2 > available || p[11] == 0);
+        // A log entry may have no payload at all (writeToXob takes length 0). Byte 11 (the timestamp's top byte) is
+        // read only where the record's bytes are there.
+        header = length >= kLogEntryHeaderSize - 2 && (length + 2 > available || p[11] == 0);
         break;
     case EDevXob_InitFiles:
         header = length == fixedLength(command) && word == kInitFilesId;
