@@ -22,7 +22,6 @@ void TraceEventWriter::beginSource(const std::string& name) {
     release(0);
     ++m_pid;
     m_timed = false;
-    m_lastTime = 0;
     const std::string pid = std::to_string(m_pid);
     std::string meta = "{\"name\":\"process_name\",\"ph\":\"M\",\"pid\":" + pid + ",\"tid\":0,\"args\":{\"name\":";
     appendJsonString(meta, name.data(), name.size());

@@ -35,7 +35,7 @@ private:
     int m_pid = 0;
     bool m_first = true;
     bool m_timed = false;  // a record of this source had a timestamp
-    std::uint64_t m_lastTime = 0;
+    std::uint64_t m_lastTime = 0;  // of its last timestamped record; read only once m_timed is set
     std::vector<std::string> m_waiting;  // records before the source's first timestamp
     std::string m_line;
     std::string m_pending;
