@@ -59,6 +59,7 @@ std::unique_ptr<FloorChannel> g_floor;
 struct Figures {
     double median = 0, p99 = 0, p999 = 0, start = 0;
     std::size_t calls = 0, starts = 0;
+    double startsPerBurst = 0;  // the writer ends whenever it empties the ring, so a burst may start it again
 };
 
 struct LatencyRun {
@@ -96,13 +97,29 @@ std::vector<Run>& runsOf(std::vector<std::pair<Row, std::vector<Run>>>& table, c
     return table.back().second;
 }
 
-Figures figuresOf(std::vector<std::vector<double>>& perThread, std::vector<std::vector<double>>& startsPerThread) {
+// One caller thread's timings. Each caller appends to its own lane after every call; lanes sit on
+// cache lines of their own, so that one caller's bookkeeping never invalidates a line the other
+// writes (the stores of an append are still in flight when the next call begins, and the first
+// locked instruction inside it would wait for them: the timing would show the bench's false
+// sharing, not the call).
+struct alignas(64) Lane {
     std::vector<double> all, starts;
-    for (auto& samples : perThread) {
-        all.insert(all.end(), samples.begin(), samples.end());
+};
+
+struct Samples {
+    explicit Samples(int threads, std::size_t reserve) : lanes(static_cast<std::size_t>(threads)) {
+        for (Lane& lane : lanes) {
+            lane.all.reserve(reserve);
+        }
     }
-    for (auto& samples : startsPerThread) {
-        starts.insert(starts.end(), samples.begin(), samples.end());
+    std::vector<Lane> lanes;
+};
+
+Figures figuresOf(const Samples& samples, std::uint64_t bursts) {
+    std::vector<double> all, starts;
+    for (const Lane& lane : samples.lanes) {
+        all.insert(all.end(), lane.all.begin(), lane.all.end());
+        starts.insert(starts.end(), lane.starts.begin(), lane.starts.end());
     }
     Figures figures;
     figures.calls = all.size();
@@ -111,26 +128,18 @@ Figures figuresOf(std::vector<std::vector<double>>& perThread, std::vector<std::
     figures.p99 = TickClock::quantileNs(all, 0.99);
     figures.p999 = TickClock::quantileNs(all, 0.999);
     figures.start = TickClock::quantileNs(starts, 0.5);
+    figures.startsPerBurst = bursts == 0 ? 0 : static_cast<double>(figures.starts) / static_cast<double>(bursts);
     return figures;
 }
 
 // ---- Bursts -------------------------------------------------------------------------------------
 
-struct Samples {
-    explicit Samples(int threads, std::size_t reserve) : all(threads), starts(threads) {
-        for (auto& samples : all) {
-            samples.reserve(reserve);
-        }
-    }
-    std::vector<std::vector<double>> all, starts;
-};
-
 // One burst of `burst` library calls, each timed on its own.
 void libraryBurst(CallerThreads& callers, const EntryCase& entry, Samples& samples, int burst = kBurst) {
     const int perThread = burst / callers.count();
     callers.run([&](int index) {
-        auto& all = samples.all[index];
-        auto& starts = samples.starts[index];
+        auto& all = samples.lanes[index].all;
+        auto& starts = samples.lanes[index].starts;
         for (int i = 0; i < perThread; ++i) {
             takeWriterStartMark();
             const std::uint64_t begin = ticks();
@@ -149,8 +158,8 @@ void libraryBurst(CallerThreads& callers, const EntryCase& entry, Samples& sampl
 void floorBurst(CallerThreads& callers, const EntryCase& entry, Samples& samples, int burst = kBurst) {
     const int perThread = burst / callers.count();
     callers.run([&](int index) {
-        auto& all = samples.all[index];
-        auto& starts = samples.starts[index];
+        auto& all = samples.lanes[index].all;
+        auto& starts = samples.lanes[index].starts;
         for (int i = 0; i < perThread; ++i) {
             unsigned char record[2056];
             takeWriterStartMark();
@@ -199,8 +208,8 @@ void benchLatency(benchmark::State& state, const EntryCase* entry, int threads, 
         libraryFirst = !libraryFirst;
     }
     LatencyRun run;
-    run.library = figuresOf(library.all, library.starts);
-    run.floor = figuresOf(floor.all, floor.starts);
+    run.library = figuresOf(library, state.iterations());
+    run.floor = figuresOf(floor, state.iterations());
     runsOf(g_latency, entry->label, threads, burst).push_back(run);
     state.counters["median_ns"] = run.library.median;
     state.counters["p99_ns"] = run.library.p99;
@@ -355,8 +364,8 @@ void benchDeviceAbsent(benchmark::State& state, int threads) {
     releaseRetrySleep(false);
 
     AbsentRun run;
-    run.library = figuresOf(library.all, library.starts);
-    run.floor = figuresOf(floor.all, floor.starts);
+    run.library = figuresOf(library, state.iterations());
+    run.floor = figuresOf(floor, state.iterations());
     run.calls = calls;
     run.delivered = delivered;
     runsOf(g_absent, "device_absent", threads).push_back(run);
@@ -469,20 +478,23 @@ void printTable(int repetitions) {
     }
 
     std::printf("\nAbsolute figures, this machine only (ns; u = microseconds). start: median of the calls that\n"
-                "started the writer thread (one per burst)\n");
-    std::printf("%-28s %3s  %-34s | %-34s\n", "entry", "thr", "library median / p99 / p99.9 / start",
-                "floor median / p99 / p99.9 / start");
+                "started the writer thread, and how many such calls a burst had (the writer ends whenever it\n"
+                "empties the ring, so callers that outpace it only now and then start it more than once)\n");
+    std::printf("%-28s %3s  %-34s | %-34s\n", "entry", "thr", "library median / p99 / p99.9 / start xN",
+                "floor median / p99 / p99.9 / start xN");
     const auto line = [](const std::string& label, int threads, auto& runs) {
         using Run = typename std::decay<decltype(runs.front())>::type;
-        std::printf("%-28s %3d  %s / %s / %s / %s | %s / %s / %s / %s\n", label.c_str(), threads,
+        std::printf("%-28s %3d  %s / %s / %s / %s x%.2f | %s / %s / %s / %s x%.2f\n", label.c_str(), threads,
                     nanos(spreadOf(runs, [](const Run& r) { return r.library.median; })).c_str(),
                     nanos(spreadOf(runs, [](const Run& r) { return r.library.p99; })).c_str(),
                     nanos(spreadOf(runs, [](const Run& r) { return r.library.p999; })).c_str(),
                     nanos(spreadOf(runs, [](const Run& r) { return r.library.start; })).c_str(),
+                    spreadOf(runs, [](const Run& r) { return r.library.startsPerBurst; }).median,
                     nanos(spreadOf(runs, [](const Run& r) { return r.floor.median; })).c_str(),
                     nanos(spreadOf(runs, [](const Run& r) { return r.floor.p99; })).c_str(),
                     nanos(spreadOf(runs, [](const Run& r) { return r.floor.p999; })).c_str(),
-                    nanos(spreadOf(runs, [](const Run& r) { return r.floor.start; })).c_str());
+                    nanos(spreadOf(runs, [](const Run& r) { return r.floor.start; })).c_str(),
+                    spreadOf(runs, [](const Run& r) { return r.floor.startsPerBurst; }).median);
     };
     for (auto& [row, runs] : g_latency) {
         line(row.burst == kBurst ? row.label : row.label + " /" + std::to_string(row.burst), row.threads, runs);

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
+#include <pthread.h>
+#include <sched.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -246,7 +248,37 @@ void CallerThreads::run(const std::function<void(int)>& job) {
     m_job = nullptr;
 }
 
+namespace {
+
+bool g_pinnedCallers = true;
+
+// Keeps the calling thread on the index-th processor of the process's own set (wrapping around);
+// leaves it where it is if that cannot be done.
+void pinToProcessor(int index) {
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) != 0 || CPU_COUNT(&allowed) == 0) {
+        return;
+    }
+    int wanted = index % CPU_COUNT(&allowed);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (CPU_ISSET(cpu, &allowed) && wanted-- == 0) {
+            cpu_set_t one;
+            CPU_ZERO(&one);
+            CPU_SET(cpu, &one);
+            pthread_setaffinity_np(pthread_self(), sizeof one, &one);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+void setPinnedCallers(bool pinned) { g_pinnedCallers = pinned; }
+
 void CallerThreads::loop(int index) {
+    if (g_pinnedCallers) {
+        pinToProcessor(index);
+    }
     std::uint64_t seen = 0;
     for (;;) {
         const std::function<void(int)>* job = nullptr;

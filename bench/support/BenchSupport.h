@@ -128,6 +128,16 @@ void removeDir(const std::string& dir);
 // at the same moment (they meet at a short spinning barrier first), so that with two of them their
 // calls really overlap. Between jobs the threads sleep, so they take no core from the writer
 // thread or the reader.
+//
+// Each caller is kept on a processor of its own (caller i on the i-th processor the process may
+// use), unless setPinnedCallers(false) was called. Left to the scheduler, a caller that is woken
+// for a burst, or pushed aside by the writer or the reader, often lands on the other core, and its
+// calls then fetch what they touch from the cache it left: that adds about one cross-core transfer
+// to each call for a while (60 to 80 ns here), to the library's calls in some repetitions and to
+// the floor's in others, and swamps the difference between the two. The writer and the reader are
+// not pinned: they go wherever the scheduler puts them, as in a real process.
+void setPinnedCallers(bool pinned);
+
 class CallerThreads {
 public:
     explicit CallerThreads(int count);
