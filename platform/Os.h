@@ -35,9 +35,13 @@ void pauseMilliseconds(unsigned milliseconds) noexcept;
 
 // The recorder device: its path, and open/write/read/close on it. openDevice never blocks waiting
 // for the other side of the device to appear; it returns -1 (with errno) when the device is absent.
+// Where the platform checks what it opened (Linux: a FIFO, character device or socket, nothing
+// else), DeviceCheck::Trust skips that check, a system call, for a caller that saw the same path
+// pass it moments ago; what is not a device fails with ENODEV.
 enum class DeviceAccess { WriteOnly, ReadWrite };
+enum class DeviceCheck { Verify, Trust };
 const char* devicePath() noexcept;
-int openDevice(DeviceAccess access) noexcept;
+int openDevice(DeviceAccess access, DeviceCheck check = DeviceCheck::Verify) noexcept;
 ssize_t writeDevice(int descriptor, const void* data, std::size_t size) noexcept;
 // writeDevice on the caller's own thread: a write that finds the other side gone fails with EPIPE
 // but raises no SIGPIPE in the caller; its signal mask and pending signals stay as they were.

@@ -206,6 +206,29 @@ TEST_F(Transport, AbsentDeviceOrAFileAtItsPathIsRetriedThirtyTimesPerRecordThenG
     EXPECT_EQ(device.take(1), std::vector<Bytes>{taggedRecord(5, 3)});
 }
 
+// Within a run the writer checks what it opened at the first record and every 64th: a file put in the device's place
+// while the run goes on takes fewer than 64 records, and every record after that check is retried and given up.
+std::string g_swapTo;
+ssize_t swappingWrite(int descriptor, const void* data, std::size_t size) {
+    const ssize_t written = ::write(descriptor, data, size);
+    if (!g_swapTo.empty()) xob::seams::setDevicePath(std::exchange(g_swapTo, "").c_str());
+    return written;
+}
+TEST_F(Transport, AFileSwappedInForTheDeviceDuringARunTakesFewerThan64Records) {
+    const std::string file = device.path() + ".file";
+    std::ofstream{file};
+    g_swapTo = file;
+    xob::seams::setWriteHook(&swappingWrite);
+    for (std::uint8_t sequence = 0; sequence < 70; ++sequence) sendTagged(6, sequence);
+    ASSERT_TRUE(waitForWriterIdle(20000));
+    xob::seams::setDevicePath(device.path().c_str());
+    EXPECT_EQ(device.take(1), std::vector<Bytes>{taggedRecord(6, 0)});
+    const Bytes inFile = readFile<Bytes>(file);  // each open writes at its start: the last record the file took
+    ASSERT_EQ(inFile.size(), taggedRecord(6, 0).size());
+    EXPECT_LE(int{inFile[16]}, 63) << "a record after the run's 64th went into the file";
+    EXPECT_GE(g_sleeps, 30) << "no open after the swap was checked";
+}
+
 // Signals at a high rate while the writer pauses between open attempts of an absent device: each pause still lasts its
 // second (real sleeps here), so a few seconds see only a few attempts.
 TEST_F(Transport, SignalsDoNotShortenTheOneSecondPauses) {

@@ -37,7 +37,7 @@ void systemLog(const char* format, ...) noexcept {
 
 void systemLogFinish(unsigned) noexcept {}
 
-int openDevice(DeviceAccess access) noexcept {
+int openDevice(DeviceAccess access, DeviceCheck) noexcept {
     return ::open(devicePath(), (access == DeviceAccess::WriteOnly ? O_WRONLY : O_RDWR) | O_CLOEXEC);
 }
 
