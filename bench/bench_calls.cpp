@@ -189,7 +189,7 @@ void drainFloor(std::uint64_t expected) {
 // ---- Entry call latency -------------------------------------------------------------------------
 
 void benchLatency(benchmark::State& state, const EntryCase* entry, int threads, int burst) {
-    CallerThreads callers(threads);
+    CallerThreads callers(threads, latencyCallersPinned());
     const std::size_t reserve = static_cast<std::size_t>(state.max_iterations) * burst / threads + 16;
     Samples library(threads, reserve), floor(threads, reserve);
     waitForLibraryIdle();

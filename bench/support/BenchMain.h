@@ -1,6 +1,6 @@
 // What both benchmark programs do before and around Google Benchmark: their own options
-// (--bursts=N, --float-callers) and a quiet reporter that only says which benchmark ran, so that the programs'
-// own tables are the output.
+// (--bursts=N, --float-callers) and a quiet reporter that only says which benchmark ran, so that
+// the programs' own tables are the output.
 #ifndef XOB_BENCH_BENCHMAIN_H
 #define XOB_BENCH_BENCHMAIN_H
 
@@ -28,14 +28,14 @@ public:
     }
 };
 
-// Takes --bursts=N into `bursts` (at least 10) and --float-callers (the caller threads left to the
-// scheduler instead of one per processor, see CallerThreads), hands the rest to Google Benchmark.
-// False when Google Benchmark found an option it does not know.
+// Takes --bursts=N into `bursts` (at least 10) and --float-callers (the latency benchmarks' callers
+// left to the scheduler instead of one per processor, see CallerThreads), hands the rest to Google
+// Benchmark. False when Google Benchmark found an option it does not know.
 inline bool initialize(int argc, char** argv, int& bursts) {
     std::vector<char*> rest;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--float-callers") == 0) {
-            setPinnedCallers(false);
+            setLatencyCallersPinned(false);
         } else if (std::strncmp(argv[i], "--bursts=", 9) == 0) {
             bursts = std::max(10, std::atoi(argv[i] + 9));
         } else {

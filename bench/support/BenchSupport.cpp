@@ -220,7 +220,7 @@ void removeDir(const std::string& dir) {
 
 // ---- Caller threads -----------------------------------------------------------------------------
 
-CallerThreads::CallerThreads(int count) {
+CallerThreads::CallerThreads(int count, bool pinned) : m_pinned(pinned) {
     for (int i = 0; i < count; ++i) {
         m_threads.emplace_back([this, i] { loop(i); });
     }
@@ -250,7 +250,7 @@ void CallerThreads::run(const std::function<void(int)>& job) {
 
 namespace {
 
-bool g_pinnedCallers = true;
+bool g_latencyCallersPinned = true;
 
 // Keeps the calling thread on the index-th processor of the process's own set (wrapping around);
 // leaves it where it is if that cannot be done.
@@ -273,10 +273,11 @@ void pinToProcessor(int index) {
 
 }  // namespace
 
-void setPinnedCallers(bool pinned) { g_pinnedCallers = pinned; }
+void setLatencyCallersPinned(bool pinned) { g_latencyCallersPinned = pinned; }
+bool latencyCallersPinned() { return g_latencyCallersPinned; }
 
 void CallerThreads::loop(int index) {
-    if (g_pinnedCallers) {
+    if (m_pinned) {
         pinToProcessor(index);
     }
     std::uint64_t seen = 0;

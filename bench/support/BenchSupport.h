@@ -129,18 +129,19 @@ void removeDir(const std::string& dir);
 // calls really overlap. Between jobs the threads sleep, so they take no core from the writer
 // thread or the reader.
 //
-// Each caller is kept on a processor of its own (caller i on the i-th processor the process may
-// use), unless setPinnedCallers(false) was called. Left to the scheduler, a caller that is woken
-// for a burst, or pushed aside by the writer or the reader, often lands on the other core, and its
-// calls then fetch what they touch from the cache it left: that adds about one cross-core transfer
-// to each call for a while (60 to 80 ns here), to the library's calls in some repetitions and to
-// the floor's in others, and swamps the difference between the two. The writer and the reader are
-// not pinned: they go wherever the scheduler puts them, as in a real process.
-void setPinnedCallers(bool pinned);
+// With `pinned`, each caller is kept on a processor of its own (caller i on the i-th processor the
+// process may use); the writer and the reader still go wherever the scheduler puts them, as in a
+// real process. The latency benchmarks pin their callers unless --float-callers is given: left to
+// the scheduler, a caller that is woken for a burst, or pushed aside by the writer or the reader,
+// often lands on the other core, and its calls then fetch what they touch from the cache it left;
+// some repetitions settle in that state, for the library in some and the floor in others, and
+// that swamps the difference between the two (bench/README.md, "Two callers").
+void setLatencyCallersPinned(bool pinned);
+bool latencyCallersPinned();
 
 class CallerThreads {
 public:
-    explicit CallerThreads(int count);
+    explicit CallerThreads(int count, bool pinned = false);
     ~CallerThreads();
     CallerThreads(const CallerThreads&) = delete;
     CallerThreads& operator=(const CallerThreads&) = delete;
@@ -152,6 +153,7 @@ private:
     void loop(int index);
 
     std::vector<std::thread> m_threads;
+    bool m_pinned;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_finished;
