@@ -69,7 +69,15 @@ protected:
     const std::string absent = device.path() + ".absent";
 };
 
+// The lowest free descriptor number: it grows when descriptors are left open.
+int lowestFreeDescriptor() {
+    const int descriptor = dup(0);
+    close(descriptor);
+    return descriptor;
+}
+
 TEST_F(Transport, DeliversInOrderInOneWritePerRecordRepeatedWhenInterruptedAndStampsTheTime) {
+    const int freeBefore = lowestFreeDescriptor();
     sendTagged(1, 1, 0x12345678);
     GXob::Init_Files(0x418);
     const auto hundredths = static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch() / 10ms);
@@ -96,6 +104,7 @@ TEST_F(Transport, DeliversInOrderInOneWritePerRecordRepeatedWhenInterruptedAndSt
     EXPECT_EQ(device.take(1), std::vector<Bytes>{taggedRecord(4, 3)});
     EXPECT_EQ(writes().size(), 11u);
     EXPECT_EQ(device.pending(), 0u);
+    EXPECT_EQ(lowestFreeDescriptor(), freeBefore) << "the writer left the device open";
 }
 
 // A writer runs only while records wait: it ends when the ring empties, the next entry starts another, and a start that

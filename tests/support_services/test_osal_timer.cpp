@@ -14,6 +14,7 @@ TEST(OsalTimer, CallsOncePerStartOrPeriodicallyUntilStopped) {
     for (const bool periodic : {false, true}) {
         SCOPED_TRACE(periodic ? "periodic" : "one-shot");
         CountingTimer timer(periodic);
+        const auto began = std::chrono::steady_clock::now();
         for (int started = 1; started <= 2; ++started) {
             ASSERT_TRUE(timer.start(1));
             ASSERT_TRUE(xobtest::eventually([&] { return timer.calls >= (periodic ? 3 * started : started); }));
@@ -24,6 +25,8 @@ TEST(OsalTimer, CallsOncePerStartOrPeriodicallyUntilStopped) {
         timer.stop();
         EXPECT_FALSE(timer.isRunning());
         const int calls = timer.calls;
+        const auto elapsedMs = (std::chrono::steady_clock::now() - began) / std::chrono::milliseconds(1);
+        EXPECT_LE(calls, 2 * elapsedMs + 4) << "a periodic timer of 1 ms calls once per millisecond at most";
         xobtest::settle();
         EXPECT_EQ(timer.calls, periodic ? calls : 2);
     }
